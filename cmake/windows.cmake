@@ -1,0 +1,95 @@
+# The Windows build: the release launcher, the test programs that run under Wine, and the
+# end-to-end tests that drive the release launcher.
+
+enable_language(RC)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+# --- The launcher -------------------------------------------------------------------------------
+
+# Small and self-contained: no exceptions or run-time type information, unused sections dropped,
+# every library linked in statically so that only system DLLs are imported, and no time stamp,
+# so that two builds of one commit give the same bytes.
+set(VT_PROGRAM_COMPILE_OPTIONS -Os -fno-exceptions -fno-rtti -fno-asynchronous-unwind-tables
+    -ffunction-sections -fdata-sections -ffile-prefix-map=${CMAKE_SOURCE_DIR}=.)
+set(VT_PROGRAM_LINK_OPTIONS -static -mwindows -s -Wl,--gc-sections -Wl,--no-insert-timestamp)
+
+add_library(vtconsole_logic STATIC ${VT_PORTABLE_SOURCES} ${VT_WINDOWS_SOURCES})
+target_include_directories(vtconsole_logic PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(vtconsole_logic PRIVATE ${VT_WARNINGS} ${VT_PROGRAM_COMPILE_OPTIONS})
+
+set(VT_ICON_FILE ${CMAKE_BINARY_DIR}/VTConsole.ico)
+set(VT_MANIFEST_FILE ${CMAKE_SOURCE_DIR}/launcher/VTConsole.manifest)
+add_custom_command(OUTPUT ${VT_ICON_FILE}
+    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${VT_ICON_FILE}
+    DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_icon.py
+    COMMENT "Drawing the application icon")
+configure_file(launcher/resources.rc.in ${CMAKE_BINARY_DIR}/resources.rc @ONLY)
+set_source_files_properties(${CMAKE_BINARY_DIR}/resources.rc PROPERTIES
+    OBJECT_DEPENDS "${VT_ICON_FILE};${VT_MANIFEST_FILE}")
+
+add_executable(VTConsole WIN32
+    launcher/main.cpp launcher/platform_win32.cpp ${CMAKE_BINARY_DIR}/resources.rc)
+target_link_libraries(VTConsole PRIVATE vtconsole_logic ws2_32)
+target_compile_options(VTConsole PRIVATE ${VT_WARNINGS} ${VT_PROGRAM_COMPILE_OPTIONS})
+target_link_options(VTConsole PRIVATE ${VT_PROGRAM_LINK_OPTIONS})
+add_custom_command(TARGET VTConsole POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E echo "VTConsole.exe: $<TARGET_FILE:VTConsole>"
+    COMMAND stat -c "VTConsole.exe size: %s bytes" $<TARGET_FILE:VTConsole>
+    VERBATIM)
+
+option(VT_BUILD_TESTS "Build the test programs and register the tests" ON)
+if(NOT VT_BUILD_TESTS)
+    return()
+endif()
+
+# --- Test programs under Wine --------------------------------------------------------------------
+
+# The test programs link the same logic, compiled with exceptions so that the test platform can
+# stand in for ExitProcess, and the fault-injecting platform instead of the production one.
+set(gtest_disable_pthreads OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_library(vtconsole_testable STATIC ${VT_PORTABLE_SOURCES} ${VT_WINDOWS_SOURCES}
+    tests/support/fault_platform.cpp tests/support/scratch_directory.cpp)
+target_include_directories(vtconsole_testable PUBLIC ${CMAKE_SOURCE_DIR})
+target_compile_options(vtconsole_testable PRIVATE ${VT_WARNINGS})
+target_link_libraries(vtconsole_testable PUBLIC GTest::gtest ws2_32)
+
+file(GLOB VT_WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)
+add_executable(wine_tests ${VT_WINE_TEST_SOURCES})
+target_link_libraries(wine_tests PRIVATE vtconsole_testable GTest::gtest_main)
+target_link_options(wine_tests PRIVATE -static)
+
+# Stand-in programs that the end-to-end tests put where the launcher expects real ones.
+file(GLOB VT_STANDIN_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/standins/*.c)
+foreach(source ${VT_STANDIN_SOURCES})
+    get_filename_component(name ${source} NAME_WE)
+    add_executable(standin_${name} WIN32 ${source})
+    target_compile_options(standin_${name} PRIVATE -Os -Wall -Wextra)
+    target_link_options(standin_${name} PRIVATE -static -s)
+    list(APPEND VT_STANDINS standin_${name})
+endforeach()
+add_custom_target(standins ALL DEPENDS ${VT_STANDINS})
+
+# --- Running tests ----------------------------------------------------------------------------
+
+set(VT_WINE_ENVIRONMENT
+    "WINEPREFIX=${CMAKE_BINARY_DIR}/wine/tests"
+    "WINEDEBUG=-all"
+    "WINEDLLOVERRIDES=mscoree,mshtml="
+    "QEMU_SET_ENV=$ENV{QEMU_SET_ENV}")
+
+add_test(NAME wine_tests COMMAND ${CMAKE_SOURCE_DIR}/tests/run-in-wine $<TARGET_FILE:wine_tests>)
+set_tests_properties(wine_tests PROPERTIES ENVIRONMENT "${VT_WINE_ENVIRONMENT}")
+
+# One ctest entry per end-to-end module; each runs in a Wine prefix of its own.
+file(GLOB VT_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py)
+foreach(module ${VT_E2E_TESTS})
+    get_filename_component(name ${module} NAME_WE)
+    add_test(NAME e2e_${name}
+        COMMAND Python3::Interpreter -m unittest -v ${name}
+        WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
+    set_tests_properties(e2e_${name} PROPERTIES
+        ENVIRONMENT "VT_BUILD_DIR=${CMAKE_BINARY_DIR};VT_SOURCE_DIR=${CMAKE_SOURCE_DIR};QEMU_SET_ENV=$ENV{QEMU_SET_ENV}"
+        TIMEOUT 900)
+endforeach()

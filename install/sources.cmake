@@ -1,0 +1,1 @@
+list(APPEND VT_WINDOWS_SOURCES ${CMAKE_CURRENT_LIST_DIR}/install_mode.cpp)

@@ -1,0 +1,98 @@
+#include "launcher/launch_sequence.h"
+
+#include <cstring>
+
+#include "config/connections.h"
+#include "config/registry_defaults.h"
+#include "install/install_mode.h"
+#include "launcher/client.h"
+#include "launcher/platform.h"
+#include "launcher/process_start.h"
+#include "launcher/text.h"
+#include "update/patch_tree.h"
+#include "update/update_stage.h"
+
+namespace {
+
+constexpr char UPDATER_NAME[] = "VTC_upd.exe";
+constexpr char PENDING_LAUNCHER[] = "patches\\VTConsole.exe";
+constexpr char PATCH_TREE[] = "patches";
+constexpr char UPDATE_SCRIPT[] = "update.bat";
+constexpr char INSTALL_OPTION[] = "--install";
+
+static_assert(sizeof CLIENT_COMMAND_LINE <= MAX_PATH, "the client's command line fits a path buffer");
+
+int FailStart()
+{
+    platform::MessageBoxA(nullptr, FAILURE_MESSAGE, nullptr, MB_OK);
+    return 1;
+}
+
+// An existence test that leaves its search handle open for the caller to close.
+HANDLE FindEntry(const char* name)
+{
+    WIN32_FIND_DATAA probe;
+    return platform::FindFirstFileA(name, &probe);
+}
+
+bool EntryExists(const char* name)
+{
+    HANDLE found = FindEntry(name);
+    if (found == INVALID_HANDLE_VALUE) return false;
+    platform::FindClose(found);
+    return true;
+}
+
+// The normal start, in the application directory.
+int RunNormalStart(const char* applicationDirectory)
+{
+    if (EntryExists(UPDATER_NAME)) RunUpdateStage(UPDATE_STAGE_REMOVE_UPDATER);
+
+    if (EntryExists(PENDING_LAUNCHER)) {
+        RunUpdateStage(UPDATE_STAGE_START_UPDATER);
+        return FailStart();  // the stage ends the process when it succeeds
+    }
+
+    HANDLE patches = FindEntry(PATCH_TREE);
+    if (patches != INVALID_HANDLE_VALUE) {
+        const int merged = MovePatchTree(PATCH_TREE, applicationDirectory);
+        platform::FindClose(patches);
+        if (!merged) return FailStart();
+        platform::DeleteFileA(UPDATE_SCRIPT);
+    }
+
+    EnableUrlCredentials();
+    RewriteConnections();
+    ApplyClientPreferenceDefaults();
+
+    if (!StartDetachedProcess(CLIENT_COMMAND_LINE)) return FailStart();
+    return 0;
+}
+
+}  // namespace
+
+int RunLaunchSequence(const char* commandLine)
+{
+    char path[MAX_PATH];
+    const DWORD length = platform::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return FailStart();
+
+    char* lastBackslash = std::strrchr(path, '\\');
+    if (lastBackslash == nullptr) return FailStart();
+
+    // Install mode keeps the current directory that the installer gave us.
+    if (commandLine != nullptr && std::strstr(commandLine, INSTALL_OPTION) != nullptr) {
+        RunInstallMode();
+        return 0;
+    }
+
+    const bool isUpdater = EqualsIgnoringAsciiCase(lastBackslash + 1, UPDATER_NAME);
+    lastBackslash[1] = '\0';  // path now holds the application directory, backslash included
+    if (!platform::SetCurrentDirectoryA(path)) return FailStart();
+
+    if (isUpdater) {
+        RunUpdateStage(UPDATE_STAGE_REPLACE_LAUNCHER);
+        return FailStart();  // the stage ends the process when it succeeds
+    }
+    return RunNormalStart(path);
+}

@@ -1,0 +1,83 @@
+#ifndef VTCONSOLE_LAUNCHER_PLATFORM_H
+#define VTCONSOLE_LAUNCHER_PLATFORM_H
+
+// The launcher's only door to the operating system. Everything outside launcher/ that needs
+// Windows includes this header and calls platform::, never Win32 or the C runtime's file and
+// environment functions directly.
+//
+// platform_win32.cpp forwards each operation to Win32 or the C runtime unchanged. Test programs
+// link another implementation of the same declarations instead, one that can make a chosen call
+// fail, count calls or stand in for a process start, so the logic is tested on a real file
+// system without a line of test code in the product.
+
+#include <winsock2.h>  // before <windows.h>, which would otherwise pull in the old winsock.h
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include <cstdio>
+
+namespace platform {
+
+// Module, current directory, processes, user interface.
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
+BOOL SetCurrentDirectoryA(LPCSTR path);
+DWORD GetLastError();
+void Sleep(DWORD milliseconds);
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                    LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation);
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL CloseHandle(HANDLE handle);
+[[noreturn]] void ExitProcess(UINT exitCode);
+DWORD GetCurrentProcessId();
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style);
+
+// Files and directories.
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData);
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData);
+BOOL FindClose(HANDLE find);
+DWORD GetFileAttributesA(LPCSTR path);
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes);
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES securityAttributes);
+BOOL RemoveDirectoryA(LPCSTR path);
+BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
+BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
+BOOL DeleteFileA(LPCSTR path);
+
+// Process and module snapshots.
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);
+BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry);
+BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry);
+BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry);
+
+// Registry.
+LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result);
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize);
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD dataSize);
+LONG RegCloseKey(HKEY key);
+
+// Windows Sockets: start-up and host-name resolution.
+int WSAStartup(WORD version, LPWSADATA data);
+hostent* gethostbyname(const char* name);
+int WSACleanup();
+
+// Text files through the C runtime's streams, in the platform's text mode (CR LF on disk).
+FILE* OpenTextFile(const char* path, const char* mode);
+// One line piece of at most size - 1 characters, as fgets; nullptr at the end or on an error.
+char* ReadLinePiece(char* buffer, int size, FILE* file);
+// Writes text as fputs; false when it was not written whole.
+bool WriteText(const char* text, FILE* file);
+bool AtEndOfFile(FILE* file);
+// Closes the stream; false when buffered text could not be written out.
+bool CloseTextFile(FILE* file);
+
+// The process environment.
+const char* GetEnvironmentText(const char* name);
+
+}  // namespace platform
+
+#endif

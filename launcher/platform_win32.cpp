@@ -1,0 +1,135 @@
+// Production platform: every operation goes straight to Win32 or the C runtime.
+
+#include "launcher/platform.h"
+
+#include <cstdlib>
+
+namespace platform {
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
+{
+    return ::GetModuleFileNameA(module, buffer, size);
+}
+
+BOOL SetCurrentDirectoryA(LPCSTR path) { return ::SetCurrentDirectoryA(path); }
+DWORD GetLastError() { return ::GetLastError(); }
+void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                    LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation)
+{
+    return ::CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes,
+                            inheritHandles, creationFlags, environment, currentDirectory,
+                            startupInfo, processInformation);
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    return ::WaitForSingleObject(handle, milliseconds);
+}
+
+BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
+void ExitProcess(UINT exitCode) { ::ExitProcess(exitCode); }
+DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+{
+    return ::MessageBoxA(owner, text, caption, style);
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData)
+{
+    return ::FindFirstFileA(pattern, findData);
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData)
+{
+    return ::FindNextFileA(find, findData);
+}
+
+BOOL FindClose(HANDLE find) { return ::FindClose(find); }
+DWORD GetFileAttributesA(LPCSTR path) { return ::GetFileAttributesA(path); }
+
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
+{
+    return ::SetFileAttributesA(path, attributes);
+}
+
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES securityAttributes)
+{
+    return ::CreateDirectoryA(path, securityAttributes);
+}
+
+BOOL RemoveDirectoryA(LPCSTR path) { return ::RemoveDirectoryA(path); }
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags)
+{
+    return ::MoveFileExA(existing, target, flags);
+}
+
+BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists)
+{
+    return ::CopyFileA(existing, target, failIfExists);
+}
+
+BOOL DeleteFileA(LPCSTR path) { return ::DeleteFileA(path); }
+
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
+{
+    return ::CreateToolhelp32Snapshot(flags, processId);
+}
+
+BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry)
+{
+    return ::Process32First(snapshot, entry);
+}
+
+BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
+{
+    return ::Process32Next(snapshot, entry);
+}
+
+BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
+{
+    return ::Module32First(snapshot, entry);
+}
+
+LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)
+{
+    return ::RegCreateKeyA(root, subKey, result);
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize)
+{
+    return ::RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD dataSize)
+{
+    return ::RegSetValueExA(key, valueName, reserved, type, data, dataSize);
+}
+
+LONG RegCloseKey(HKEY key) { return ::RegCloseKey(key); }
+
+int WSAStartup(WORD version, LPWSADATA data) { return ::WSAStartup(version, data); }
+hostent* gethostbyname(const char* name) { return ::gethostbyname(name); }
+int WSACleanup() { return ::WSACleanup(); }
+
+FILE* OpenTextFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+
+char* ReadLinePiece(char* buffer, int size, FILE* file)
+{
+    return std::fgets(buffer, size, file);
+}
+
+bool WriteText(const char* text, FILE* file) { return std::fputs(text, file) >= 0; }
+bool AtEndOfFile(FILE* file) { return std::feof(file) != 0; }
+bool CloseTextFile(FILE* file) { return std::fclose(file) == 0; }
+const char* GetEnvironmentText(const char* name) { return std::getenv(name); }
+
+}  // namespace platform

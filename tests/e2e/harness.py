@@ -1,0 +1,208 @@
+"""Runs the release VTConsole.exe under Wine in application directories of its own.
+
+A test module gets one Wine prefix with one persistent server (WineTestCase). Each test lays out
+a fresh application directory (make_installation), runs the launcher in it (run) and looks at
+what a user would see: the exit code, the message box, the processes started, the files.
+
+What Wine is asked to show: a relay trace restricted to the calls that a user sees or that
+start a process (RelayInclude), which gives the message box's text and each CreateProcessA's
+command line and creation flags. A run lasts until every process it started, the launcher's
+detached children included, has ended: they all carry the run's own environment variable.
+"""
+
+import os
+import re
+import shutil
+import subprocess
+import tempfile
+import time
+import unittest
+import uuid
+from dataclasses import dataclass, field
+from pathlib import Path
+
+BUILD_DIR = Path(os.environ.get('VT_BUILD_DIR', Path(__file__).resolve().parents[2] / 'build/release'))
+SOURCE_DIR = Path(os.environ.get('VT_SOURCE_DIR', Path(__file__).resolve().parents[2]))
+LAUNCHER = BUILD_DIR / 'VTConsole.exe'
+SAMPLE_APP = SOURCE_DIR / 'sample' / 'app'
+
+FAILURE_MESSAGE = 'Unable to initiate application'
+CLIENT_COMMAND_LINE = ('jre\\bin\\javaw.exe -Xmx128m -Dsun.net.spi.nameservice.provider.1=dns,sun '
+                       '-Djavax.net.ssl.trustStore=cacerts '
+                       '-Djava.security.auth.login.config=auth.conf -jar lib/vt-client.jar')
+CREATE_NEW_PROCESS_GROUP = 0x200
+TRACED_CALLS = ('user32.MessageBoxA;kernel32.CreateProcessA;kernel32.SetCurrentDirectoryA;'
+                'kernel32.Sleep')
+RUN_TIMEOUT = 180
+
+
+def standin(name):
+    """A stand-in program built beside the launcher (tests/standins/NAME.c)."""
+    return BUILD_DIR / f'standin_{name}.exe'
+
+
+def windows_path(path):
+    """The Windows form of a Linux path, as Wine shows it (drive Z: is the Linux root)."""
+    return 'Z:' + str(Path(path).resolve()).replace('/', '\\')
+
+
+@dataclass
+class Run:
+    exit_code: int
+    trace: str
+    message_boxes: list = field(default_factory=list)
+    process_starts: list = field(default_factory=list)  # (command line, creation flags)
+    directory_changes: list = field(default_factory=list)
+    sleeps: list = field(default_factory=list)  # milliseconds
+
+
+def _unquote(text):
+    return text.encode('latin-1').decode('unicode_escape')
+
+
+def parse_trace(exit_code, trace):
+    run = Run(exit_code, trace)
+    for line in trace.splitlines():
+        call = re.search(r'Call (\w+)\.(\w+)\((.*)\) ret=', line)
+        if not call:
+            continue
+        function, arguments = call.group(2), call.group(3)
+        strings = [_unquote(s) for s in re.findall(r'"((?:[^"\\]|\\.)*)"', arguments)]
+        numbers = re.findall(r'(?:^|,)([0-9a-f]{8})(?=,|$| ")', arguments)
+        if function == 'MessageBoxA':
+            run.message_boxes.append(strings[0] if strings else None)
+        elif function == 'CreateProcessA':
+            fields = re.sub(r' "(?:[^"\\]|\\.)*"', '', arguments).split(',')
+            run.process_starts.append((strings[0] if strings else None, int(fields[5], 16)))
+        elif function == 'SetCurrentDirectoryA':
+            run.directory_changes.append(strings[0] if strings else None)
+        elif function == 'Sleep' and numbers:
+            run.sleeps.append(int(numbers[0], 16))
+    return run
+
+
+class WinePrefix:
+    """One Wine prefix with a persistent server, for the tests of one module."""
+
+    def __init__(self, name):
+        self.path = BUILD_DIR / 'wine' / name
+        self.env = dict(os.environ, WINEPREFIX=str(self.path), WINEDEBUG='-all',
+                        WINEDLLOVERRIDES='mscoree,mshtml=')
+
+    def start(self):
+        fresh = not self.path.exists()
+        self._quiet(['wineserver', '-p'])
+        if fresh:
+            self.set_value(r'HKCU\Software\Wine\WineDbg', 'ShowCrashDialog', 'REG_DWORD', '0')
+            self.set_value(r'HKCU\Software\Wine\Debug', 'RelayInclude', 'REG_SZ', TRACED_CALLS)
+
+    def stop(self):
+        self._quiet(['wineserver', '-k'])
+
+    def _quiet(self, command, **options):
+        return subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL,
+                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                              timeout=RUN_TIMEOUT, **options)
+
+    def set_value(self, key, name, kind, data):
+        self._quiet(['wine', 'reg', 'add', key, '/v', name, '/t', kind, '/d', data, '/f'],
+                    check=True)
+
+    @property
+    def drive_c(self):
+        return self.path / 'drive_c'
+
+    @property
+    def hosts_file(self):
+        return self.drive_c / 'windows/system32/drivers/etc/hosts'
+
+    def run(self, program, arguments=(), cwd=None, env=None, wrapper=()):
+        """Runs a Windows program to its end and waits for every process it started."""
+        marker = uuid.uuid4().hex
+        run_env = dict(self.env, WINEDEBUG='-all,+relay', VT_E2E_RUN=marker, **(env or {}))
+        with tempfile.TemporaryFile() as trace:
+            completed = subprocess.run([*wrapper, 'wine', str(program), *arguments],
+                                       cwd=cwd, env=run_env, stdin=subprocess.DEVNULL,
+                                       stdout=subprocess.DEVNULL, stderr=trace,
+                                       timeout=RUN_TIMEOUT)
+            self.wait_for_processes(marker)
+            trace.seek(0)
+            text = trace.read().decode('latin-1')
+        return parse_trace(completed.returncode, text)
+
+    @staticmethod
+    def wait_for_processes(marker, timeout=RUN_TIMEOUT):
+        needle = f'VT_E2E_RUN={marker}'.encode()
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if not any(_process_carries(pid, needle) for pid in os.listdir('/proc')
+                       if pid.isdigit()):
+                return
+            time.sleep(0.1)
+        raise TimeoutError('processes of the run did not end')
+
+
+def _process_carries(pid, needle):
+    try:
+        with open(f'/proc/{pid}/environ', 'rb') as environ:
+            if needle not in environ.read().split(b'\0'):
+                return False
+        with open(f'/proc/{pid}/cmdline', 'rb') as cmdline:
+            arguments = cmdline.read().lower()
+    except OSError:
+        return False
+    # Wine's own services start with the first run of a prefix and outlive it.
+    return b'c:\\windows\\' not in arguments and b'wineserver' not in arguments
+
+
+def make_installation(root, client=True, launcher_name='VTConsole.exe'):
+    """Lays out the sample installation in root/app and returns that directory."""
+    app = Path(root) / 'app'
+    shutil.copytree(SAMPLE_APP, app, dirs_exist_ok=True)
+    shutil.copy(LAUNCHER, app / launcher_name)
+    if client:
+        (app / 'jre/bin').mkdir(parents=True, exist_ok=True)
+        shutil.copy(standin('client'), app / 'jre/bin/javaw.exe')
+    return app
+
+
+def read_standin_log(path):
+    """The stand-ins' records: one dict per start, in order."""
+    if not Path(path).exists():
+        return []
+    records = []
+    for line in Path(path).read_text(encoding='latin-1').splitlines():
+        _, program, command_line, directory, ticks, frequency = line.split('|')
+        records.append(dict(program=program, command_line=command_line, directory=directory,
+                            seconds=int(ticks) / int(frequency)))
+    return records
+
+
+class WineTestCase(unittest.TestCase):
+    """A test case with a Wine prefix for its module and a fresh folder for each test."""
+
+    prefix = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.prefix = WinePrefix('e2e-' + cls.__module__)
+        cls.prefix.start()
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.prefix.stop()
+
+    def setUp(self):
+        scratch = BUILD_DIR / 'e2e-scratch'
+        scratch.mkdir(exist_ok=True)
+        self.root = Path(tempfile.mkdtemp(prefix=self.id().rsplit('.', 1)[-1] + '-', dir=scratch))
+        self.addCleanup(shutil.rmtree, self.root, ignore_errors=True)
+        self.client_log = self.root / 'standin.log'
+
+    def launch(self, app, arguments=(), program='VTConsole.exe', cwd=None, **options):
+        """Runs the launcher of app as a user's shortcut would, with the stand-ins' log."""
+        env = dict(options.pop('env', {}), VT_STANDIN_LOG=windows_path(self.client_log))
+        return self.prefix.run(Path(app) / program, arguments, cwd=cwd or app, env=env, **options)
+
+    def client_starts(self):
+        return read_standin_log(self.client_log)

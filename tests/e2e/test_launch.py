@@ -1,0 +1,82 @@
+"""The release launcher's roads, as a user starts it."""
+
+import shutil
+import unittest
+
+from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE,
+                     WineTestCase, make_installation, windows_path)
+
+
+class LaunchSequence(WineTestCase):
+
+    def assert_client_started(self, run, app):
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.message_boxes, [])
+        self.assertEqual(run.process_starts, [(CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP)])
+        [start] = self.client_starts()
+        self.assertEqual(start['program'], 'javaw.exe')
+        self.assertEqual(start['command_line'], CLIENT_COMMAND_LINE)
+        self.assertEqual(start['directory'], windows_path(app))
+
+    def assert_failed(self, run):
+        self.assertEqual(run.exit_code, 1)
+        self.assertEqual(run.message_boxes, [FAILURE_MESSAGE])
+        self.assertEqual(self.client_starts(), [])
+
+    def test_normal_start_runs_the_client_in_the_application_directory(self):
+        app = make_installation(self.root)
+        # Started from elsewhere, as a shortcut with another working folder would.
+        run = self.launch(app, cwd=self.root)
+        self.assert_client_started(run, app)
+        self.assertEqual(run.directory_changes, [windows_path(app) + '\\'])
+
+    def test_missing_java_runtime_shows_the_message(self):
+        app = make_installation(self.root, client=False)
+        run = self.launch(app)
+        self.assert_failed(run)
+        self.assertEqual([command for command, _ in run.process_starts], [CLIENT_COMMAND_LINE])
+
+    def test_install_option_is_a_case_sensitive_substring_of_the_arguments(self):
+        app = make_installation(self.root)
+        for arguments in (['--install'], ['/s', 'x--installer']):
+            with self.subTest(arguments=arguments):
+                run = self.launch(app, arguments, cwd=self.root)
+                self.assertEqual(run.exit_code, 0)
+                self.assertEqual(run.message_boxes, [])
+                self.assertEqual(run.directory_changes, [])
+                self.assertEqual(self.client_starts(), [])
+
+        self.launch(app, ['--INSTALL'])
+        self.assertEqual(len(self.client_starts()), 1)
+
+    def test_install_option_in_the_program_path_alone_is_a_normal_start(self):
+        app = make_installation(self.root / 'x--install')
+        run = self.launch(app)
+        self.assert_client_started(run, app)
+
+    def test_updater_road_is_chosen_by_the_whole_file_name_in_any_case(self):
+        app = make_installation(self.root, launcher_name='vtc_UPD.exe')
+        run = self.launch(app, program='vtc_UPD.exe', cwd=self.root)
+        # The updater road changes to the application directory and never starts the client.
+        self.assertEqual(run.directory_changes, [windows_path(app) + '\\'])
+        self.assertEqual(self.client_starts(), [])
+
+        shutil.copy(app / 'vtc_UPD.exe', app / 'VTC_upd.exe.exe')
+        run = self.launch(app, program='VTC_upd.exe.exe')
+        self.assert_client_started(run, app)
+
+    def test_executable_path_of_260_characters_or_more_fails(self):
+        # Z:\ and the folders below make the launcher's full path 260 characters or longer.
+        base = len(windows_path(self.root)) + len('\\app\\VTConsole.exe')
+        deep = self.root / ('d' * max(1, 260 - base - 1))
+        app = make_installation(deep)
+        self.assertGreaterEqual(len(windows_path(app / 'VTConsole.exe')), 260)
+        for arguments in ([], ['--install']):
+            with self.subTest(arguments=arguments):
+                run = self.launch(app, arguments)
+                self.assert_failed(run)
+                self.assertEqual(run.directory_changes, [])
+
+
+if __name__ == '__main__':
+    unittest.main()

@@ -1,0 +1,322 @@
+// Test implementation of launcher/platform.h; see fault_platform.h.
+
+#include "tests/support/fault_platform.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+namespace fault {
+namespace {
+
+struct Rule {
+    unsigned first = 0;
+    unsigned count = 0;
+    unsigned long error = 0;
+};
+
+struct State {
+    unsigned calls[static_cast<int>(Op::Count)] = {};
+    Rule rules[static_cast<int>(Op::Count)] = {};
+    unsigned operations = 0;
+    unsigned failOperation = 0;
+    unsigned long failOperationError = 0;
+    std::string modulePath;
+    bool recordStarts = false;
+    std::vector<ProcessStart> starts;
+    unsigned closedStandIns = 0;
+    unsigned sleeps = 0;
+    unsigned long slept = 0;
+    std::vector<MessageBoxCall> messageBoxes;
+    std::vector<std::string> resolvable;
+    std::vector<std::string> lookedUp;
+};
+
+State& TheState()
+{
+    static State state;
+    return state;
+}
+
+// Stand-in handles of recorded process starts: odd values that no real handle has.
+HANDLE const STAND_IN_PROCESS = reinterpret_cast<HANDLE>(0x7ff1);
+HANDLE const STAND_IN_THREAD = reinterpret_cast<HANDLE>(0x7ff3);
+
+bool IsStandIn(HANDLE handle) { return handle == STAND_IN_PROCESS || handle == STAND_IN_THREAD; }
+
+// Counts a call of op and tells whether it must fail; when it must, the thread's last-error
+// code is set as the real call would set it.
+bool Fails(Op op)
+{
+    State& s = TheState();
+    const int i = static_cast<int>(op);
+    const unsigned call = ++s.calls[i];
+    ++s.operations;
+    unsigned long error = 0;
+    bool fail = false;
+    const Rule& rule = s.rules[i];
+    if (rule.count != 0 && call >= rule.first && call - rule.first < rule.count) {
+        fail = true;
+        error = rule.error;
+    }
+    if (s.failOperation != 0 && s.operations == s.failOperation) {
+        fail = true;
+        error = s.failOperationError;
+    }
+    if (fail) ::SetLastError(static_cast<DWORD>(error));
+    return fail;
+}
+
+}  // namespace
+
+void Reset() { TheState() = State(); }
+
+void FailCalls(Op op, unsigned first, unsigned count, unsigned long error)
+{
+    TheState().rules[static_cast<int>(op)] = Rule{first, count, error};
+}
+
+void FailAlways(Op op, unsigned long error) { FailCalls(op, 1, UINT_MAX, error); }
+
+void FailOperationNumber(unsigned n, unsigned long error)
+{
+    TheState().failOperation = n;
+    TheState().failOperationError = error;
+}
+
+unsigned Calls(Op op) { return TheState().calls[static_cast<int>(op)]; }
+unsigned FailableOperations() { return TheState().operations; }
+void SetModulePath(const std::string& path) { TheState().modulePath = path; }
+void RecordProcessStarts() { TheState().recordStarts = true; }
+const std::vector<ProcessStart>& ProcessStarts() { return TheState().starts; }
+unsigned ClosedStandInHandles() { return TheState().closedStandIns; }
+unsigned SleepCalls() { return TheState().sleeps; }
+unsigned long SleptMilliseconds() { return TheState().slept; }
+const std::vector<MessageBoxCall>& MessageBoxes() { return TheState().messageBoxes; }
+void ResolveHostNames(const std::vector<std::string>& names) { TheState().resolvable = names; }
+const std::vector<std::string>& LookedUpHostNames() { return TheState().lookedUp; }
+
+}  // namespace fault
+
+namespace platform {
+
+using fault::Fails;
+using fault::Op;
+using fault::TheState;
+
+DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
+{
+    if (Fails(Op::GetModuleFileNameA)) return 0;
+    const std::string& path = TheState().modulePath;
+    if (path.empty()) return ::GetModuleFileNameA(module, buffer, size);
+    // As Win32 does: a path that does not fit is cut to size characters, without terminator
+    // on older systems, and the result is size.
+    const DWORD length = static_cast<DWORD>(path.size());
+    if (length >= size) {
+        std::memcpy(buffer, path.data(), size);
+        buffer[size - 1] = '\0';
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    std::memcpy(buffer, path.c_str(), length + 1);
+    return length;
+}
+
+BOOL SetCurrentDirectoryA(LPCSTR path)
+{
+    return Fails(Op::SetCurrentDirectoryA) ? FALSE : ::SetCurrentDirectoryA(path);
+}
+
+DWORD GetLastError() { return ::GetLastError(); }
+
+void Sleep(DWORD milliseconds)
+{
+    ++TheState().sleeps;
+    TheState().slept += milliseconds;
+}
+
+BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
+                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
+                    LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
+                    LPPROCESS_INFORMATION processInformation)
+{
+    if (Fails(Op::CreateProcessA)) return FALSE;
+    if (!TheState().recordStarts) {
+        return ::CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes,
+                                inheritHandles, creationFlags, environment, currentDirectory,
+                                startupInfo, processInformation);
+    }
+    TheState().starts.push_back(fault::ProcessStart{
+        commandLine ? commandLine : "", creationFlags, inheritHandles != FALSE,
+        applicationName != nullptr, startupInfo ? startupInfo->cb : 0});
+    processInformation->hProcess = fault::STAND_IN_PROCESS;
+    processInformation->hThread = fault::STAND_IN_THREAD;
+    processInformation->dwProcessId = 0x7ff0;
+    processInformation->dwThreadId = 0x7ff4;
+    return TRUE;
+}
+
+DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+{
+    if (Fails(Op::WaitForSingleObject)) return WAIT_FAILED;
+    if (fault::IsStandIn(handle)) return WAIT_OBJECT_0;
+    return ::WaitForSingleObject(handle, milliseconds);
+}
+
+BOOL CloseHandle(HANDLE handle)
+{
+    if (Fails(Op::CloseHandle)) return FALSE;
+    if (fault::IsStandIn(handle)) {
+        ++TheState().closedStandIns;
+        return TRUE;
+    }
+    return ::CloseHandle(handle);
+}
+
+void ExitProcess(UINT exitCode) { throw fault::ProcessExit{exitCode}; }
+DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
+{
+    TheState().messageBoxes.push_back(
+        fault::MessageBoxCall{text ? text : "", owner != nullptr, caption != nullptr, style});
+    return IDOK;
+}
+
+HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData)
+{
+    return Fails(Op::FindFirstFileA) ? INVALID_HANDLE_VALUE : ::FindFirstFileA(pattern, findData);
+}
+
+BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData)
+{
+    return Fails(Op::FindNextFileA) ? FALSE : ::FindNextFileA(find, findData);
+}
+
+BOOL FindClose(HANDLE find) { return ::FindClose(find); }
+
+DWORD GetFileAttributesA(LPCSTR path)
+{
+    return Fails(Op::GetFileAttributesA) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path);
+}
+
+BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
+{
+    return Fails(Op::SetFileAttributesA) ? FALSE : ::SetFileAttributesA(path, attributes);
+}
+
+BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES securityAttributes)
+{
+    return Fails(Op::CreateDirectoryA) ? FALSE : ::CreateDirectoryA(path, securityAttributes);
+}
+
+BOOL RemoveDirectoryA(LPCSTR path)
+{
+    return Fails(Op::RemoveDirectoryA) ? FALSE : ::RemoveDirectoryA(path);
+}
+
+BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags)
+{
+    return Fails(Op::MoveFileExA) ? FALSE : ::MoveFileExA(existing, target, flags);
+}
+
+BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists)
+{
+    return Fails(Op::CopyFileA) ? FALSE : ::CopyFileA(existing, target, failIfExists);
+}
+
+BOOL DeleteFileA(LPCSTR path) { return Fails(Op::DeleteFileA) ? FALSE : ::DeleteFileA(path); }
+
+HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
+{
+    return Fails(Op::CreateToolhelp32Snapshot) ? INVALID_HANDLE_VALUE
+                                               : ::CreateToolhelp32Snapshot(flags, processId);
+}
+
+BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry)
+{
+    return Fails(Op::Process32First) ? FALSE : ::Process32First(snapshot, entry);
+}
+
+BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
+{
+    return Fails(Op::Process32Next) ? FALSE : ::Process32Next(snapshot, entry);
+}
+
+BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
+{
+    return Fails(Op::Module32First) ? FALSE : ::Module32First(snapshot, entry);
+}
+
+LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)
+{
+    if (Fails(Op::RegCreateKeyA)) return static_cast<LONG>(::GetLastError());
+    return ::RegCreateKeyA(root, subKey, result);
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
+                      LPDWORD dataSize)
+{
+    if (Fails(Op::RegQueryValueExA)) return static_cast<LONG>(::GetLastError());
+    return ::RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                    DWORD dataSize)
+{
+    if (Fails(Op::RegSetValueExA)) return static_cast<LONG>(::GetLastError());
+    return ::RegSetValueExA(key, valueName, reserved, type, data, dataSize);
+}
+
+LONG RegCloseKey(HKEY key) { return ::RegCloseKey(key); }
+
+int WSAStartup(WORD version, LPWSADATA data)
+{
+    if (Fails(Op::WSAStartup)) return static_cast<int>(::GetLastError());
+    return ::WSAStartup(version, data);
+}
+
+hostent* gethostbyname(const char* name)
+{
+    fault::State& s = TheState();
+    s.lookedUp.push_back(name);
+    if (Fails(Op::gethostbyname)) return nullptr;
+    if (std::find(s.resolvable.begin(), s.resolvable.end(), name) == s.resolvable.end()) {
+        ::SetLastError(WSAHOST_NOT_FOUND);
+        return nullptr;
+    }
+    // Callers only look at whether there is an answer, never into it.
+    static hostent answer = {};
+    return &answer;
+}
+
+int WSACleanup() { return ::WSACleanup(); }
+
+FILE* OpenTextFile(const char* path, const char* mode)
+{
+    return Fails(Op::OpenTextFile) ? nullptr : std::fopen(path, mode);
+}
+
+char* ReadLinePiece(char* buffer, int size, FILE* file)
+{
+    return Fails(Op::ReadLinePiece) ? nullptr : std::fgets(buffer, size, file);
+}
+
+bool WriteText(const char* text, FILE* file)
+{
+    return Fails(Op::WriteText) ? false : std::fputs(text, file) >= 0;
+}
+
+bool AtEndOfFile(FILE* file) { return std::feof(file) != 0; }
+
+bool CloseTextFile(FILE* file)
+{
+    // The stream is closed either way, as a real close that fails to flush still closes it.
+    const bool closed = std::fclose(file) == 0;
+    return Fails(Op::CloseTextFile) ? false : closed;
+}
+
+const char* GetEnvironmentText(const char* name) { return std::getenv(name); }
+
+}  // namespace platform

@@ -1,0 +1,85 @@
+#ifndef VTCONSOLE_TESTS_SUPPORT_FAULT_PLATFORM_H
+#define VTCONSOLE_TESTS_SUPPORT_FAULT_PLATFORM_H
+
+// Controls the test implementation of launcher/platform.h. Every operation forwards to the real
+// Win32 or C runtime call unless a test has asked for something else:
+// - a failure of chosen calls of one operation, or of the n-th failable operation of a run,
+//   with the last-error code the test names;
+// - a module path other than the test program's own;
+// - process starts that are recorded instead of made;
+// - a Sleep that is counted, never slept;
+// - a message box that is recorded, never shown;
+// - host names that resolve only when the test says so (no test ever sends a DNS query);
+// - ExitProcess, which throws ProcessExit instead of ending the test program.
+// Reset() brings all of it back to plain forwarding with nothing recorded.
+
+#include <climits>
+#include <string>
+#include <vector>
+
+#include "launcher/platform.h"
+
+namespace fault {
+
+enum class Op {
+    GetModuleFileNameA, SetCurrentDirectoryA, CreateProcessA, WaitForSingleObject, CloseHandle,
+    FindFirstFileA, FindNextFileA, GetFileAttributesA, SetFileAttributesA, CreateDirectoryA,
+    RemoveDirectoryA, MoveFileExA, CopyFileA, DeleteFileA, CreateToolhelp32Snapshot,
+    Process32First, Process32Next, Module32First, RegCreateKeyA, RegQueryValueExA,
+    RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
+    CloseTextFile, Count
+};
+
+struct ProcessExit {
+    unsigned exitCode;
+};
+
+struct ProcessStart {
+    std::string commandLine;
+    unsigned long creationFlags;
+    bool inheritHandles;
+    bool applicationNameGiven;
+    unsigned long startupInfoSize;
+};
+
+struct MessageBoxCall {
+    std::string text;
+    bool ownerGiven;
+    bool captionGiven;
+    unsigned style;
+};
+
+void Reset();
+
+// Calls number first, first + 1, ... first + count - 1 (counted from 1 since Reset) of op fail
+// with error. Later rules for the same op replace earlier ones.
+void FailCalls(Op op, unsigned first, unsigned count, unsigned long error);
+void FailAlways(Op op, unsigned long error);
+// The n-th failable operation of any kind since Reset fails with error; 0 turns this off.
+void FailOperationNumber(unsigned n, unsigned long error);
+
+unsigned Calls(Op op);
+unsigned FailableOperations();  // every counted call since Reset, of any op
+
+// GetModuleFileNameA reports this path (copied as the real call would copy it) instead of the
+// test program's own.
+void SetModulePath(const std::string& path);
+
+// CreateProcessA records the start and reports success with stand-in handles, which
+// WaitForSingleObject and CloseHandle accept, instead of starting anything.
+void RecordProcessStarts();
+const std::vector<ProcessStart>& ProcessStarts();
+unsigned ClosedStandInHandles();
+
+unsigned SleepCalls();
+unsigned long SleptMilliseconds();
+
+const std::vector<MessageBoxCall>& MessageBoxes();
+
+// Names that gethostbyname resolves from now on; every other name fails to resolve.
+void ResolveHostNames(const std::vector<std::string>& names);
+const std::vector<std::string>& LookedUpHostNames();
+
+}  // namespace fault
+
+#endif

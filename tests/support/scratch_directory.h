@@ -1,0 +1,31 @@
+#ifndef VTCONSOLE_TESTS_SUPPORT_SCRATCH_DIRECTORY_H
+#define VTCONSOLE_TESTS_SUPPORT_SCRATCH_DIRECTORY_H
+
+// A fresh, empty directory that is the current directory while the object lives, and small
+// helpers for the files the tests lay out and inspect in it. Files are handled in binary, so a
+// test sees exactly the bytes on disk.
+
+#include <string>
+
+class ScratchDirectory {
+public:
+    ScratchDirectory();
+    ~ScratchDirectory();
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    // The directory's absolute path, with a trailing backslash.
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+    std::string previous_;
+};
+
+// Paths are relative to the current directory; WriteFile creates the directories on the way.
+void WriteFile(const std::string& path, const std::string& content);
+std::string ReadFile(const std::string& path);
+bool FileExists(const std::string& path);
+bool DirectoryExists(const std::string& path);
+
+#endif

@@ -1,0 +1,126 @@
+// The launch sequence in-process, for what a real start cannot show or cannot be made to do:
+// the exact start records, and failures of calls that Wine does not fail.
+
+#include <gtest/gtest.h>
+
+#include "launcher/client.h"
+#include "launcher/launch_sequence.h"
+#include "tests/support/fault_platform.h"
+#include "tests/support/scratch_directory.h"
+
+namespace {
+
+class LaunchSequence : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fault::Reset();
+        fault::RecordProcessStarts();
+        fault::SetModulePath(scratch.Path() + "VTConsole.exe");
+    }
+    void TearDown() override { fault::Reset(); }
+
+    static bool ShowedFailure()
+    {
+        const auto& boxes = fault::MessageBoxes();
+        return boxes.size() == 1 && boxes[0].text == "Unable to initiate application";
+    }
+
+    ScratchDirectory scratch;
+};
+
+TEST_F(LaunchSequence, StartsTheClientDetachedAndEndsWithZero)
+{
+    EXPECT_EQ(RunLaunchSequence(""), 0);
+
+    ASSERT_EQ(fault::ProcessStarts().size(), 1u);
+    const fault::ProcessStart& start = fault::ProcessStarts()[0];
+    EXPECT_EQ(start.commandLine, CLIENT_COMMAND_LINE);
+    EXPECT_EQ(start.creationFlags, static_cast<unsigned long>(CREATE_NEW_PROCESS_GROUP));
+    EXPECT_FALSE(start.inheritHandles);
+    EXPECT_FALSE(start.applicationNameGiven);
+    EXPECT_EQ(start.startupInfoSize, 68u);
+    EXPECT_EQ(fault::ClosedStandInHandles(), 2u);
+    EXPECT_TRUE(fault::MessageBoxes().empty());
+}
+
+TEST_F(LaunchSequence, FailureMessageHasNoOwnerNoCaptionAndOnlyAnOkButton)
+{
+    fault::FailAlways(fault::Op::CreateProcessA, ERROR_FILE_NOT_FOUND);
+
+    EXPECT_EQ(RunLaunchSequence(""), 1);
+
+    ASSERT_TRUE(ShowedFailure());
+    EXPECT_FALSE(fault::MessageBoxes()[0].ownerGiven);
+    EXPECT_FALSE(fault::MessageBoxes()[0].captionGiven);
+    EXPECT_EQ(fault::MessageBoxes()[0].style, static_cast<unsigned>(MB_OK));
+}
+
+TEST_F(LaunchSequence, FailsBeforeAnythingElseWhenItsOwnPathIsUnusable)
+{
+    struct Case {
+        const char* name;
+        std::string modulePath;
+        bool failCall;
+    };
+    const Case cases[] = {
+        {"call fails", "", true},
+        {"path of 260 characters", "C:\\" + std::string(251, 'a') + "\\b.exe", false},
+        {"path with no backslash", "VTConsole.exe", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fault::Reset();
+        fault::RecordProcessStarts();
+        if (c.failCall) fault::FailAlways(fault::Op::GetModuleFileNameA, ERROR_ACCESS_DENIED);
+        if (!c.modulePath.empty()) fault::SetModulePath(c.modulePath);
+
+        // Even the install option cannot get past an unusable path.
+        EXPECT_EQ(RunLaunchSequence("--install"), 1);
+
+        EXPECT_TRUE(ShowedFailure());
+        EXPECT_EQ(fault::Calls(fault::Op::SetCurrentDirectoryA), 0u);
+        EXPECT_EQ(fault::Calls(fault::Op::FindFirstFileA), 0u);
+        EXPECT_TRUE(fault::ProcessStarts().empty());
+    }
+}
+
+TEST_F(LaunchSequence, PathOfExactly259CharactersStillStarts)
+{
+    const std::string path = "C:\\" + std::string(250, 'a') + "\\b.exe";
+    ASSERT_EQ(path.size(), 259u);
+    fault::SetModulePath(path);
+    fault::FailAlways(fault::Op::SetCurrentDirectoryA, ERROR_PATH_NOT_FOUND);
+
+    EXPECT_EQ(RunLaunchSequence(""), 1);
+
+    // It got as far as changing directory, which is where this made-up path fails.
+    EXPECT_EQ(fault::Calls(fault::Op::SetCurrentDirectoryA), 1u);
+}
+
+TEST_F(LaunchSequence, FailsWhenTheApplicationDirectoryCannotBeMadeCurrent)
+{
+    for (const char* name : {"VTConsole.exe", "VTC_upd.exe"}) {
+        SCOPED_TRACE(name);
+        fault::Reset();
+        fault::RecordProcessStarts();
+        fault::SetModulePath(scratch.Path() + name);
+        fault::FailAlways(fault::Op::SetCurrentDirectoryA, ERROR_ACCESS_DENIED);
+
+        EXPECT_EQ(RunLaunchSequence(""), 1);
+
+        EXPECT_TRUE(ShowedFailure());
+        EXPECT_EQ(fault::Calls(fault::Op::FindFirstFileA), 0u);
+        EXPECT_TRUE(fault::ProcessStarts().empty());
+    }
+}
+
+TEST_F(LaunchSequence, InstallOptionNeverChangesDirectoryAndEndsWithZero)
+{
+    EXPECT_EQ(RunLaunchSequence("/quiet --install=yes"), 0);
+
+    EXPECT_EQ(fault::Calls(fault::Op::SetCurrentDirectoryA), 0u);
+    EXPECT_TRUE(fault::MessageBoxes().empty());
+}
+
+}  // namespace

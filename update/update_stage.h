@@ -1,0 +1,21 @@
+#ifndef VTCONSOLE_UPDATE_UPDATE_STAGE_H
+#define VTCONSOLE_UPDATE_UPDATE_STAGE_H
+
+// The launcher replaces its own executable in three processes, one stage each:
+// the old launcher moves patches\VTConsole.exe to VTC_upd.exe and starts it (1), that updater
+// copy copies itself over VTConsole.exe and starts it (2), and the new launcher deletes the
+// updater copy (3) before its normal start goes on.
+constexpr int UPDATE_STAGE_START_UPDATER = 1;
+constexpr int UPDATE_STAGE_REPLACE_LAUNCHER = 2;
+constexpr int UPDATE_STAGE_REMOVE_UPDATER = 3;
+
+// A file still held by the process that started us is retried this often, this far apart.
+constexpr int UPDATE_RETRY_ATTEMPTS = 10;
+constexpr unsigned UPDATE_RETRY_DELAY_MS = 1000;
+
+// Runs one stage in the current directory, which is the application directory. Stages 1 and 2
+// end the process with exit code 0 when they succeed, so their return means failure; stage 3
+// always returns. Any other number does nothing.
+void RunUpdateStage(int stage);
+
+#endif
