@@ -84,8 +84,8 @@ def parse_trace(exit_code, trace):
 class WinePrefix:
     """One Wine prefix with a persistent server, for the tests of one module."""
 
-    def __init__(self, name):
-        self.path = BUILD_DIR / 'wine' / name
+    def __init__(self, name=None, path=None):
+        self.path = Path(path) if path else BUILD_DIR / 'wine' / name
         self.env = dict(os.environ, WINEPREFIX=str(self.path), WINEDEBUG='-all',
                         WINEDLLOVERRIDES='mscoree,mshtml=')
 
@@ -98,6 +98,18 @@ class WinePrefix:
 
     def stop(self):
         self._quiet(['wineserver', '-k'])
+
+    def query_values(self, key):
+        """The values of a registry key as reg.exe shows them: {name: (type, data)}."""
+        shown = subprocess.run(['wine', 'reg', 'query', key], env=self.env,
+                               stdin=subprocess.DEVNULL, capture_output=True, text=True,
+                               timeout=RUN_TIMEOUT).stdout
+        values = {}
+        for line in shown.splitlines():
+            parts = re.match(r'\s{4}(.*?)\s{4}(REG_\w+)\s{4}?(.*)$', line)
+            if parts:
+                values[parts.group(1)] = (parts.group(2), parts.group(3))
+        return values
 
     def _quiet(self, command, **options):
         return subprocess.run(command, env=self.env, stdin=subprocess.DEVNULL,

@@ -1,0 +1,63 @@
+"""The main job: the release launcher under Wine on the sample installation, and what it did.
+
+Lays out the sample installation in build/demo with a Wine prefix of its own, starts the
+launcher as a user would, and prints in a few lines what came of it.
+"""
+
+import shutil
+import sys
+
+from harness import (BUILD_DIR, LAUNCHER, WinePrefix, make_installation, read_standin_log,
+                     windows_path)
+
+
+def files_below(directory):
+    return {str(path.relative_to(directory)): path.read_bytes()
+            for path in sorted(directory.rglob('*')) if path.is_file()}
+
+
+def show_start(prefix, root, title, arguments=()):
+    app = root / 'app'
+    log = root / 'standin.log'
+    before = files_below(app)
+    run = prefix.run(app / 'VTConsole.exe', arguments, cwd=app,
+                     env={'VT_STANDIN_LOG': windows_path(log)})
+    after = files_below(app)
+    print(f'== {title}')
+    print(f'   exit code: {run.exit_code}')
+    print(f'   message box: {run.message_boxes[0]!r}' if run.message_boxes else '   message box: none')
+    for command, flags in run.process_starts:
+        print(f'   CreateProcessA: {command}  (creation flags {flags:#x})')
+    for start in read_standin_log(log):
+        print(f'   started: {start["program"]} in {start["directory"]}')
+        print(f'            command line: {start["command_line"]}')
+    for name in sorted(set(before) | set(after)):
+        if name not in after:
+            print(f'   file removed: {name}')
+        elif name not in before:
+            print(f'   file added: {name} ({len(after[name])} bytes)')
+        elif before[name] != after[name]:
+            print(f'   file changed: {name}')
+    log.unlink(missing_ok=True)
+    return run
+
+
+def main():
+    root = BUILD_DIR / 'demo'
+    prefix = WinePrefix(path=root / 'wine')
+    prefix.stop()
+    shutil.rmtree(root, ignore_errors=True)
+    root.mkdir(parents=True)
+    print(f'VTConsole.exe: {LAUNCHER.stat().st_size} bytes')
+    make_installation(root)
+    print(f'Sample installation: {windows_path(root / "app")} (Wine prefix {prefix.path})')
+    prefix.start()
+    try:
+        run = show_start(prefix, root, 'Normal start')
+    finally:
+        prefix.stop()
+    return 0 if run.exit_code == 0 else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main())
