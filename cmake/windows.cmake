@@ -93,3 +93,20 @@ foreach(module ${VT_E2E_TESTS})
         ENVIRONMENT "VT_BUILD_DIR=${CMAKE_BINARY_DIR};VT_SOURCE_DIR=${CMAKE_SOURCE_DIR};QEMU_SET_ENV=$ENV{QEMU_SET_ENV}"
         TIMEOUT 900)
 endforeach()
+
+# --- Benchmarks (script/bench) ------------------------------------------------------------------
+
+# The launcher's own merge and rewrite, built as in the release program, and the floor programs
+# that do only the unavoidable work with the same Win32 calls.
+foreach(name merge rewrite)
+    add_executable(bench_${name} bench/bench_${name}.cpp launcher/platform_win32.cpp)
+    target_link_libraries(bench_${name} PRIVATE vtconsole_logic ws2_32)
+    target_compile_options(bench_${name} PRIVATE ${VT_PROGRAM_COMPILE_OPTIONS})
+    target_link_options(bench_${name} PRIVATE -static -s)
+endforeach()
+foreach(name starter floor_start floor_merge floor_rewrite)
+    add_executable(bench_${name} bench/${name}.c)
+    target_compile_options(bench_${name} PRIVATE -O2 -Wall -Wextra)
+    target_link_options(bench_${name} PRIVATE -static -s)
+endforeach()
+set_target_properties(bench_floor_start PROPERTIES WIN32_EXECUTABLE ON)

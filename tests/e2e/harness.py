@@ -54,6 +54,7 @@ class Run:
     process_starts: list = field(default_factory=list)  # (command line, creation flags)
     directory_changes: list = field(default_factory=list)
     sleeps: list = field(default_factory=list)  # milliseconds
+    output: str = ''
 
 
 def _unquote(text):
@@ -128,19 +129,22 @@ class WinePrefix:
     def hosts_file(self):
         return self.drive_c / 'windows/system32/drivers/etc/hosts'
 
-    def run(self, program, arguments=(), cwd=None, env=None, wrapper=()):
-        """Runs a Windows program to its end and waits for every process it started."""
+    def run(self, program, arguments=(), cwd=None, env=None, wrapper=(), capture=False):
+        """Runs a Windows program to its end and waits for every process it started; with
+        capture, what it wrote to its standard output is kept in the result's output."""
         marker = uuid.uuid4().hex
-        run_env = dict(self.env, WINEDEBUG='-all,+relay', VT_E2E_RUN=marker, **(env or {}))
+        run_env = {**self.env, 'WINEDEBUG': '-all,+relay', 'VT_E2E_RUN': marker, **(env or {})}
         with tempfile.TemporaryFile() as trace:
             completed = subprocess.run([*wrapper, 'wine', str(program), *arguments],
                                        cwd=cwd, env=run_env, stdin=subprocess.DEVNULL,
-                                       stdout=subprocess.DEVNULL, stderr=trace,
-                                       timeout=RUN_TIMEOUT)
+                                       stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
+                                       stderr=trace, timeout=RUN_TIMEOUT)
             self.wait_for_processes(marker)
             trace.seek(0)
             text = trace.read().decode('latin-1')
-        return parse_trace(completed.returncode, text)
+        run = parse_trace(completed.returncode, text)
+        run.output = completed.stdout.decode('latin-1') if capture else ''
+        return run
 
     @staticmethod
     def wait_for_processes(marker, timeout=RUN_TIMEOUT):

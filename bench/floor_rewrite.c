@@ -1,0 +1,37 @@
+/* floor_rewrite.exe ADDRESS...: the least a rewrite of the connection list must do: copy the
+   list line by line through a temporary file that takes its place, and append one hosts entry
+   for each ADDRESS in a single opening of the hosts file. Prints the seconds it took. */
+
+#include <stdio.h>
+#include <stdlib.h>
+
+#include "timing.h"
+
+int main(int argc, char** argv)
+{
+    char line[1024], hosts[MAX_PATH];
+    FILE *source, *copy, *hostsFile;
+    double started = Seconds();
+    int i;
+
+    source = fopen("conf\\connections.xml", "r");
+    copy = fopen("conf\\connections.tmp", "w");
+    if (source == NULL || copy == NULL) return 1;
+    while (fgets(line, sizeof line, source)) fputs(line, copy);
+    fclose(source);
+    if (fclose(copy) != 0) return 1;
+    if (!MoveFileExA("conf\\connections.tmp", "conf\\connections.xml", MOVEFILE_REPLACE_EXISTING))
+        return 1;
+
+    snprintf(hosts, sizeof hosts, "%s\\system32\\drivers\\etc\\hosts", getenv("SystemRoot"));
+    hostsFile = fopen(hosts, "a+");
+    if (hostsFile == NULL) return 1;
+    for (i = 1; i < argc; ++i) {
+        fprintf(hostsFile, "\n# Automatically inserted by Veltrix Console for connection '%s':\n",
+                argv[i]);
+        fprintf(hostsFile, "%s %s.vt\n", argv[i], argv[i]);
+    }
+    fclose(hostsFile);
+    printf("%.9f\n", Seconds() - started);
+    return 0;
+}
