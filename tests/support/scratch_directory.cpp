@@ -5,8 +5,6 @@
 #include <cstdio>
 #include <stdexcept>
 
-namespace {
-
 void RemoveTree(const std::string& directory)
 {
     WIN32_FIND_DATAA entry;
@@ -27,6 +25,8 @@ void RemoveTree(const std::string& directory)
     }
     ::RemoveDirectoryA(directory.c_str());
 }
+
+namespace {
 
 void CreateParents(const std::string& path)
 {

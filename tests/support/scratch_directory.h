@@ -27,5 +27,7 @@ void WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
 bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
+// Removes a directory with everything in it, read-only entries included.
+void RemoveTree(const std::string& directory);
 
 #endif
