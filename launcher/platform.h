@@ -45,6 +45,9 @@ BOOL RemoveDirectoryA(LPCSTR path);
 BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags);
 BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 BOOL DeleteFileA(LPCSTR path);
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
 
 // Process and module snapshots.
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);

@@ -77,6 +77,17 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists)
 
 BOOL DeleteFileA(LPCSTR path) { return ::DeleteFileA(path); }
 
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    return ::ReadFile(file, buffer, size, read, overlapped);
+}
+
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {
     return ::CreateToolhelp32Snapshot(flags, processId);

@@ -228,6 +228,18 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists)
 
 BOOL DeleteFileA(LPCSTR path) { return Fails(Op::DeleteFileA) ? FALSE : ::DeleteFileA(path); }
 
+HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
+                   DWORD disposition, DWORD flags, HANDLE templateFile)
+{
+    if (Fails(Op::CreateFileA)) return INVALID_HANDLE_VALUE;
+    return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
+}
+
+BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
+{
+    return Fails(Op::ReadFile) ? FALSE : ::ReadFile(file, buffer, size, read, overlapped);
+}
+
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {
     return Fails(Op::CreateToolhelp32Snapshot) ? INVALID_HANDLE_VALUE

@@ -27,7 +27,7 @@ enum class Op {
     RemoveDirectoryA, MoveFileExA, CopyFileA, DeleteFileA, CreateToolhelp32Snapshot,
     Process32First, Process32Next, Module32First, RegCreateKeyA, RegQueryValueExA,
     RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
-    CloseTextFile, Count
+    CloseTextFile, CreateFileA, ReadFile, Count
 };
 
 struct ProcessExit {
