@@ -1,3 +1,4 @@
+list(APPEND VT_PORTABLE_SOURCES ${CMAKE_CURRENT_LIST_DIR}/patch_paths.cpp)
 list(APPEND VT_WINDOWS_SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/update_stage.cpp
     ${CMAKE_CURRENT_LIST_DIR}/patch_tree.cpp)

@@ -1,0 +1,196 @@
+// The update hand-over's stages in-process: real files in a scratch directory, with process
+// starts recorded, Sleep counted instead of slept, and the sharing violations and other errors
+// that a real start can only produce by timing injected where a stage meets them.
+
+#include <gtest/gtest.h>
+
+#include "tests/support/fault_platform.h"
+#include "tests/support/scratch_directory.h"
+#include "update/update_stage.h"
+
+namespace {
+
+struct Outcome {
+    bool exited;
+    unsigned exitCode;
+};
+
+Outcome RunStage(int stage)
+{
+    try {
+        RunUpdateStage(stage);
+    } catch (const fault::ProcessExit& exit) {
+        return {true, exit.exitCode};
+    }
+    return {false, 0};
+}
+
+class UpdateStage : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        fault::Reset();
+        fault::RecordProcessStarts();
+        WriteFile("VTConsole.exe", "old launcher");
+        WriteFile("patches\\lib\\vt-client.jar", "new client");
+    }
+    void TearDown() override { fault::Reset(); }
+
+    static void ExpectHandedOverTo(const Outcome& outcome, const char* commandLine)
+    {
+        EXPECT_TRUE(outcome.exited);
+        EXPECT_EQ(outcome.exitCode, 0u);
+        ASSERT_EQ(fault::ProcessStarts().size(), 1u);
+        const fault::ProcessStart& start = fault::ProcessStarts()[0];
+        EXPECT_EQ(start.commandLine, commandLine);
+        EXPECT_EQ(start.creationFlags, static_cast<unsigned long>(CREATE_NEW_PROCESS_GROUP));
+        EXPECT_FALSE(start.inheritHandles);
+        EXPECT_FALSE(start.applicationNameGiven);
+        EXPECT_EQ(start.startupInfoSize, 68u);
+        EXPECT_EQ(fault::ClosedStandInHandles(), 2u);
+    }
+
+    ScratchDirectory scratch;
+};
+
+TEST_F(UpdateStage, StartUpdaterMovesTheNewLauncherOverAnOldCopyAndHandsOver)
+{
+    WriteFile("patches\\VTConsole.exe", "new launcher");
+    WriteFile("VTC_upd.exe", "stale updater");
+
+    ExpectHandedOverTo(RunStage(UPDATE_STAGE_START_UPDATER), ".\\VTC_upd.exe");
+
+    EXPECT_FALSE(FileExists("patches\\VTConsole.exe"));
+    EXPECT_EQ(ReadFile("VTC_upd.exe"), "new launcher");
+    EXPECT_EQ(ReadFile("VTConsole.exe"), "old launcher");
+    EXPECT_EQ(ReadFile("patches\\lib\\vt-client.jar"), "new client");
+    EXPECT_EQ(fault::SleepCalls(), 0u);
+}
+
+TEST_F(UpdateStage, StartUpdaterNeverRetriesTheMove)
+{
+    WriteFile("patches\\VTConsole.exe", "new launcher");
+    fault::FailAlways(fault::Op::MoveFileExA, ERROR_SHARING_VIOLATION);
+
+    EXPECT_FALSE(RunStage(UPDATE_STAGE_START_UPDATER).exited);
+
+    EXPECT_EQ(fault::Calls(fault::Op::MoveFileExA), 1u);
+    EXPECT_EQ(fault::SleepCalls(), 0u);
+    EXPECT_TRUE(fault::ProcessStarts().empty());
+    EXPECT_EQ(ReadFile("patches\\VTConsole.exe"), "new launcher");
+    EXPECT_FALSE(FileExists("VTC_upd.exe"));
+}
+
+TEST_F(UpdateStage, ReplaceLauncherCopiesOverTheLauncherKeepsTheUpdaterAndHandsOver)
+{
+    WriteFile("VTC_upd.exe", "new launcher");
+
+    ExpectHandedOverTo(RunStage(UPDATE_STAGE_REPLACE_LAUNCHER), ".\\VTConsole.exe");
+
+    EXPECT_EQ(ReadFile("VTConsole.exe"), "new launcher");
+    EXPECT_EQ(ReadFile("VTC_upd.exe"), "new launcher");
+}
+
+TEST_F(UpdateStage, StageWhoseSuccessorCannotStartReturnsWithTheFilesItMoved)
+{
+    struct Case {
+        int stage;
+        const char* pending;  // where the new launcher lies before the stage
+        const char* updaterAfter;
+        const char* launcherAfter;
+    };
+    const Case cases[] = {
+        {UPDATE_STAGE_START_UPDATER, "patches\\VTConsole.exe", "new launcher", "old launcher"},
+        {UPDATE_STAGE_REPLACE_LAUNCHER, "VTC_upd.exe", "new launcher", "new launcher"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stage);
+        fault::Reset();
+        fault::RecordProcessStarts();
+        fault::FailAlways(fault::Op::CreateProcessA, ERROR_FILE_NOT_FOUND);
+        WriteFile("VTConsole.exe", "old launcher");
+        WriteFile(c.pending, "new launcher");
+
+        EXPECT_FALSE(RunStage(c.stage).exited);
+
+        EXPECT_EQ(fault::Calls(fault::Op::CreateProcessA), 1u);
+        EXPECT_EQ(ReadFile("VTC_upd.exe"), c.updaterAfter);
+        EXPECT_EQ(ReadFile("VTConsole.exe"), c.launcherAfter);
+        EXPECT_FALSE(FileExists("patches\\VTConsole.exe"));
+    }
+}
+
+// Stage 2's copy and stage 3's deletion wait only for a file in use, and at most ten times.
+TEST_F(UpdateStage, RetriesOnlySharingViolationsTenTimesWaitingAfterEach)
+{
+    struct Case {
+        const char* name;
+        int stage;
+        fault::Op op;
+        unsigned failures;
+        unsigned long error;
+        unsigned attempts;
+        unsigned waits;
+        bool done;
+    };
+    const Case cases[] = {
+        {"copy in use throughout", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, UINT_MAX,
+         ERROR_SHARING_VIOLATION, 10, 10, false},
+        {"copy in use three times", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, 3,
+         ERROR_SHARING_VIOLATION, 4, 3, true},
+        {"copy free at the tenth attempt", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, 9,
+         ERROR_SHARING_VIOLATION, 10, 9, true},
+        {"copy denied", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, UINT_MAX,
+         ERROR_ACCESS_DENIED, 1, 0, false},
+        {"copy onto a full disk", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, UINT_MAX,
+         ERROR_DISK_FULL, 1, 0, false},
+        {"deletion in use throughout", UPDATE_STAGE_REMOVE_UPDATER, fault::Op::DeleteFileA,
+         UINT_MAX, ERROR_SHARING_VIOLATION, 10, 10, false},
+        {"deletion in use twice", UPDATE_STAGE_REMOVE_UPDATER, fault::Op::DeleteFileA, 2,
+         ERROR_SHARING_VIOLATION, 3, 2, true},
+        {"deletion of a running updater", UPDATE_STAGE_REMOVE_UPDATER, fault::Op::DeleteFileA,
+         UINT_MAX, ERROR_ACCESS_DENIED, 1, 0, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fault::Reset();
+        fault::RecordProcessStarts();
+        fault::FailCalls(c.op, 1, c.failures, c.error);
+        WriteFile("VTConsole.exe", "old launcher");
+        WriteFile("VTC_upd.exe", "new launcher");
+
+        const Outcome outcome = RunStage(c.stage);
+
+        EXPECT_EQ(fault::Calls(c.op), c.attempts);
+        EXPECT_EQ(fault::SleepCalls(), c.waits);
+        EXPECT_EQ(fault::SleptMilliseconds(), c.waits * 1000ul);
+        if (c.stage == UPDATE_STAGE_REPLACE_LAUNCHER) {
+            EXPECT_EQ(outcome.exited, c.done);
+            EXPECT_EQ(fault::ProcessStarts().size(), c.done ? 1u : 0u);
+            EXPECT_EQ(ReadFile("VTConsole.exe"), c.done ? "new launcher" : "old launcher");
+            EXPECT_TRUE(FileExists("VTC_upd.exe"));
+        } else {
+            EXPECT_FALSE(outcome.exited);
+            EXPECT_TRUE(fault::ProcessStarts().empty());
+            EXPECT_EQ(FileExists("VTC_upd.exe"), !c.done);
+        }
+    }
+}
+
+TEST_F(UpdateStage, UnknownStageNumberDoesNothing)
+{
+    WriteFile("patches\\VTConsole.exe", "new launcher");
+    WriteFile("VTC_upd.exe", "new launcher");
+    for (int stage : {0, 4, -1, 0x7fffffff}) {
+        SCOPED_TRACE(stage);
+        EXPECT_FALSE(RunStage(stage).exited);
+        EXPECT_EQ(fault::FailableOperations(), 0u);
+        EXPECT_EQ(fault::SleepCalls(), 0u);
+        EXPECT_TRUE(fault::ProcessStarts().empty());
+    }
+    EXPECT_EQ(ReadFile("VTConsole.exe"), "old launcher");
+    EXPECT_TRUE(FileExists("VTC_upd.exe"));
+    EXPECT_TRUE(FileExists("patches\\VTConsole.exe"));
+}
+
+}  // namespace
