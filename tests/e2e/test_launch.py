@@ -3,7 +3,7 @@
 import shutil
 import unittest
 
-from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE,
+from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE, LAUNCHER,
                      WineTestCase, make_installation, windows_path)
 
 
@@ -57,13 +57,23 @@ class LaunchSequence(WineTestCase):
     def test_updater_road_is_chosen_by_the_whole_file_name_in_any_case(self):
         app = make_installation(self.root, launcher_name='vtc_UPD.exe')
         run = self.launch(app, program='vtc_UPD.exe', cwd=self.root)
-        # The updater road changes to the application directory and never starts the client.
-        self.assertEqual(run.directory_changes, [windows_path(app) + '\\'])
-        self.assertEqual(self.client_starts(), [])
+        # The updater road changes to the application directory, copies itself over
+        # VTConsole.exe and hands over to that copy, which starts the client.
+        self.assertEqual(run.directory_changes[0], windows_path(app) + '\\')
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.process_starts, [('.\\VTConsole.exe', CREATE_NEW_PROCESS_GROUP),
+                                              (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP)])
+        self.assertEqual((app / 'VTConsole.exe').read_bytes(), LAUNCHER.read_bytes())
+        self.assertEqual(len(self.client_starts()), 1)
 
-        shutil.copy(app / 'vtc_UPD.exe', app / 'VTC_upd.exe.exe')
+        # A name that merely begins with the updater's name is a normal start.
+        (app / 'VTConsole.exe').unlink()
+        shutil.copy(LAUNCHER, app / 'VTC_upd.exe.exe')
         run = self.launch(app, program='VTC_upd.exe.exe')
-        self.assert_client_started(run, app)
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.process_starts, [(CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP)])
+        self.assertFalse((app / 'VTConsole.exe').exists())
+        self.assertEqual(len(self.client_starts()), 2)
 
     def test_executable_path_of_260_characters_or_more_fails(self):
         # Z:\ and the folders below make the launcher's full path 260 characters or longer.

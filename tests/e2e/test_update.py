@@ -1,0 +1,134 @@
+"""The self-update hand-over as a user meets it: one start of the old launcher with a new one
+waiting in the patch tree, and the stages that must wait for a file still in use."""
+
+import shutil
+import unittest
+import uuid
+
+from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE, LAUNCHER,
+                     WineTestCase, make_installation, standin, windows_path)
+from update_support import holding, inventory, new_launcher_bytes, write_file
+
+UPDATER_START = ('.\\VTC_upd.exe', CREATE_NEW_PROCESS_GROUP)
+LAUNCHER_START = ('.\\VTConsole.exe', CREATE_NEW_PROCESS_GROUP)
+CLIENT_START = (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP)
+
+
+class UpdateHandOver(WineTestCase):
+
+    def assert_client_started_once(self, app):
+        [start] = self.client_starts()
+        self.assertEqual(start['program'], 'javaw.exe')
+        self.assertEqual(start['directory'], windows_path(app))
+
+    def assert_waited_only_in_whole_seconds(self, run, most):
+        self.assertEqual(set(run.sleeps) - {1000}, set())
+        self.assertLessEqual(len(run.sleeps), most)
+
+    def test_one_start_replaces_the_launcher_merges_the_tree_and_starts_the_client(self):
+        app = make_installation(self.root)
+        new = new_launcher_bytes()
+        write_file(app / 'patches/VTConsole.exe', new)
+        write_file(app / 'patches/lib/vt-client.jar', 'new client')
+        write_file(app / 'patches/lib/ext/plugin.jar', 'plugin')
+        write_file(app / 'update.bat', '@rem applied by the updater')
+        before = inventory(app)
+
+        run = self.launch(app)
+
+        # Old launcher, updater copy, new launcher: each hands over to the next, the last one
+        # starts the client.
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.message_boxes, [])
+        self.assertEqual(run.process_starts, [UPDATER_START, LAUNCHER_START, CLIENT_START])
+        self.assert_client_started_once(app)
+        # Stage 2 may meet the old launcher still running, and waits for it.
+        self.assert_waited_only_in_whole_seconds(run, 9)
+
+        after = inventory(app)
+        self.assertEqual(after.pop('VTConsole.exe'), new)
+        # Deleting the updater copy while it is still running is refused outright (access
+        # denied), and the copy is left for the next start; either way it is the new build.
+        left_over = after.pop('VTC_upd.exe', None)
+        self.assertIn(left_over, (None, new))
+        expected = {name: content for name, content in before.items()
+                    if not name.startswith('patches') and name not in ('update.bat',
+                                                                       'VTConsole.exe')}
+        expected.update({'lib/vt-client.jar': b'new client', 'lib/ext': None,
+                         'lib/ext/plugin.jar': b'plugin'})
+        for name in ('conf/connections.xml', 'conf/services.xml'):
+            after.pop(name, None)  # made by the configuration steps of the normal start
+        self.assertEqual(after, expected)
+
+        if left_over is not None:
+            run = self.launch(app)
+            self.assertEqual(run.process_starts, [CLIENT_START])
+            self.assertFalse((app / 'VTC_upd.exe').exists())
+
+    def test_updater_waits_for_a_launcher_held_about_two_seconds(self):
+        app = make_installation(self.root)
+        old = (app / 'VTConsole.exe').read_bytes()
+        new = new_launcher_bytes()
+        write_file(app / 'VTC_upd.exe', new)
+        needle = f'VT_E2E_HOLD={uuid.uuid4().hex}'
+
+        with holding(self.prefix, app / 'VTConsole.exe', self.root,
+                     release_after_seen=(needle, 2.5)):
+            self.assertEqual((app / 'VTConsole.exe').read_bytes(), old)
+            run = self.launch(app, program='VTC_upd.exe', env=dict([needle.split('=')]))
+
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.message_boxes, [])
+        self.assertGreaterEqual(len(run.sleeps), 1, 'the copy never met the held file')
+        self.assert_waited_only_in_whole_seconds(run, 9)
+        self.assertEqual(run.process_starts, [LAUNCHER_START, CLIENT_START])
+        self.assertEqual((app / 'VTConsole.exe').read_bytes(), new)
+        self.assert_client_started_once(app)
+
+    def test_updater_gives_up_after_ten_attempts_and_the_next_start_recovers(self):
+        app = make_installation(self.root)
+        old = (app / 'VTConsole.exe').read_bytes()
+        new = new_launcher_bytes()
+        write_file(app / 'VTC_upd.exe', new)
+        before = inventory(app)
+
+        with holding(self.prefix, app / 'VTConsole.exe', self.root):
+            run = self.launch(app, program='VTC_upd.exe')
+
+        self.assertEqual(run.exit_code, 1)
+        self.assertEqual(run.message_boxes, [FAILURE_MESSAGE])
+        self.assertEqual(run.sleeps, [1000] * 10)
+        self.assertEqual(run.process_starts, [])
+        self.assertEqual(self.client_starts(), [])
+        self.assertEqual(inventory(app), before)  # the old launcher, and the updater copy left
+
+        # The user starts the launcher again: the old one, which removes the updater copy.
+        run = self.launch(app)
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.process_starts, [CLIENT_START])
+        self.assertFalse((app / 'VTC_upd.exe').exists())
+        self.assertEqual((app / 'VTConsole.exe').read_bytes(), old)
+
+    def test_running_updater_copy_that_cannot_be_deleted_does_not_stop_the_client(self):
+        app = make_installation(self.root)
+        # A program running as VTC_upd.exe: Windows refuses to delete a running executable.
+        shutil.copy(standin('holder'), app / 'VTC_upd.exe')
+
+        with holding(self.prefix, self.root / 'held.txt', self.root,
+                     program=app / 'VTC_upd.exe'):
+            run = self.launch(app)
+            self.assertTrue((app / 'VTC_upd.exe').exists())
+
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.message_boxes, [])
+        self.assertEqual(run.process_starts, [CLIENT_START])
+        self.assertEqual(run.sleeps, [], 'access denied is not waited for')
+        self.assert_client_started_once(app)
+
+        run = self.launch(app)
+        self.assertEqual(run.process_starts, [CLIENT_START])
+        self.assertFalse((app / 'VTC_upd.exe').exists())
+
+
+if __name__ == '__main__':
+    unittest.main()
