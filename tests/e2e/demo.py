@@ -9,6 +9,7 @@ import sys
 
 from harness import (BUILD_DIR, LAUNCHER, WinePrefix, make_installation, read_standin_log,
                      windows_path)
+from update_support import NEW_BUILD_MARK, new_launcher_bytes, write_file
 
 
 def files_below(directory):
@@ -42,6 +43,40 @@ def show_start(prefix, root, title, arguments=()):
     return run
 
 
+# --- Self-update ---------------------------------------------------------------------------------
+
+def describe(name, content):
+    if name.endswith('.exe'):
+        build = 'new build' if content.endswith(NEW_BUILD_MARK) else 'old build'
+        return f'{len(content)} bytes, {build}'
+    return repr(content.decode('latin-1')) if len(content) <= 40 else f'{len(content)} bytes'
+
+
+def show_self_update(prefix, root):
+    """An update has left a new launcher and a changed client below patches: one start applies
+    both, through the updater copy, and starts the client."""
+    app = root / 'app'
+    write_file(app / 'patches/VTConsole.exe', new_launcher_bytes())
+    write_file(app / 'patches/lib/vt-client.jar', 'client 2.1')
+    write_file(app / 'update.bat', '@rem left by the update')
+    interesting = ('VTConsole.exe', 'VTC_upd.exe', 'update.bat', 'lib/vt-client.jar',
+                   'patches/VTConsole.exe', 'patches/lib/vt-client.jar')
+    print('== Self-update: a new launcher and a changed client wait below patches')
+    print('   before:')
+    for name in interesting:
+        if (app / name).is_file():
+            print(f'      {name}: {describe(name, (app / name).read_bytes())}')
+    run = show_start(prefix, root, 'Self-update: one start of the old launcher')
+    print(f'   waits for a file in use: {len(run.sleeps)} x 1000 ms' if run.sleeps
+          else '   waits for a file in use: none')
+    print('   after:')
+    for name in interesting:
+        if (app / name).is_file():
+            print(f'      {name}: {describe(name, (app / name).read_bytes())}')
+    print(f'      patches: {"still there" if (app / "patches").exists() else "gone"}')
+    return run
+
+
 def main():
     root = BUILD_DIR / 'demo'
     prefix = WinePrefix(path=root / 'wine')
@@ -54,9 +89,10 @@ def main():
     prefix.start()
     try:
         run = show_start(prefix, root, 'Normal start')
+        update = show_self_update(prefix, root)
     finally:
         prefix.stop()
-    return 0 if run.exit_code == 0 else 1
+    return 0 if run.exit_code == 0 and update.exit_code == 0 else 1
 
 
 if __name__ == '__main__':
