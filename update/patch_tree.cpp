@@ -10,7 +10,8 @@ namespace {
 void ClearReadOnly(const char* path, DWORD attributes)
 {
     if (attributes & FILE_ATTRIBUTE_READONLY) {
-        platform::SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+        const DWORD readOnly = FILE_ATTRIBUTE_READONLY;
+        platform::SetFileAttributesA(path, attributes & ~readOnly);
     }
 }
 

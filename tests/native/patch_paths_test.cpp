@@ -29,7 +29,8 @@ TEST(PathBelowTop, DropsOnlyTheFirstComponent)
 TEST(BuildDestinationPath, JoinsPrefixAndTheRestWithNoSeparatorAdded)
 {
     PathBuffer buffer;
-    ASSERT_TRUE(BuildDestinationPath(buffer.get(), PATH_BUFFER, "C:\\App\\", "patches\\lib\\a.jar"));
+    ASSERT_TRUE(
+        BuildDestinationPath(buffer.get(), PATH_BUFFER, "C:\\App\\", "patches\\lib\\a.jar"));
     EXPECT_STREQ(buffer.get(), "C:\\App\\lib\\a.jar");
     ASSERT_TRUE(BuildDestinationPath(buffer.get(), PATH_BUFFER, "C:\\App", "patches\\a"));
     EXPECT_STREQ(buffer.get(), "C:\\Appa");

@@ -20,7 +20,8 @@ int main(int argc, char** argv)
     held = CreateFileA(argv[1], GENERIC_READ, 0, NULL, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
     if (held == INVALID_HANDLE_VALUE) return 2;
     hold = (DWORD)strtoul(argv[2], NULL, 10);
-    ready = CreateFileA(argv[3], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, NULL);
+    ready = CreateFileA(argv[3], GENERIC_WRITE, 0, NULL, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                        NULL);
     if (ready != INVALID_HANDLE_VALUE) CloseHandle(ready);
     start = GetTickCount();
     while (GetTickCount() - start < hold && !Exists(argc > 4 ? argv[4] : NULL)) Sleep(50);

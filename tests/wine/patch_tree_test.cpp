@@ -5,8 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <windows.h>
-
 #include <map>
 #include <string>
 
@@ -134,9 +132,9 @@ TEST_F(PatchTree, WritesBackTheAttributeWordLessOnlyTheReadOnlyBit)
 
     EXPECT_EQ(Merge(), 0);
 
-    EXPECT_EQ(AttributesOf("patches\\d\\f"), fileWord & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(AttributesOf("patches\\d"),
-              directoryWord & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    const DWORD readOnly = FILE_ATTRIBUTE_READONLY;
+    EXPECT_EQ(AttributesOf("patches\\d\\f"), fileWord & ~readOnly);
+    EXPECT_EQ(AttributesOf("patches\\d"), directoryWord & ~readOnly);
 }
 
 // The failures that the merge reports, and what each leaves behind.
