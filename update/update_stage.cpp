@@ -1,10 +1,13 @@
 #include "update/update_stage.h"
 
+#include <cstring>
+
 #include "launcher/platform.h"
 #include "launcher/process_start.h"
 
 namespace {
 
+constexpr char PATCH_TREE[] = "patches";
 constexpr char PENDING_LAUNCHER[] = "patches\\VTConsole.exe";
 constexpr char UPDATER[] = "VTC_upd.exe";
 constexpr char LAUNCHER[] = "VTConsole.exe";
@@ -50,8 +53,59 @@ void ReplaceLauncher()
     StartSuccessorAndExit(LAUNCHER_COMMAND);
 }
 
+enum class Comparison { Same, Different, Unknown };
+
+HANDLE OpenForComparison(const char* path)
+{
+    // Whoever else has the file open, a running updater copy included, may go on using it.
+    return platform::CreateFileA(path, GENERIC_READ,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+Comparison CompareFiles(const char* first, const char* second)
+{
+    HANDLE files[] = {OpenForComparison(first), OpenForComparison(second)};
+    Comparison result = Comparison::Unknown;
+    if (files[0] != INVALID_HANDLE_VALUE && files[1] != INVALID_HANDLE_VALUE) {
+        char chunks[2][4096];
+        DWORD lengths[2];
+        for (;;) {
+            if (!platform::ReadFile(files[0], chunks[0], sizeof chunks[0], &lengths[0], nullptr) ||
+                !platform::ReadFile(files[1], chunks[1], sizeof chunks[1], &lengths[1], nullptr)) {
+                break;
+            }
+            if (lengths[0] != lengths[1] || std::memcmp(chunks[0], chunks[1], lengths[0]) != 0) {
+                result = Comparison::Different;
+                break;
+            }
+            if (lengths[0] == 0) {
+                result = Comparison::Same;
+                break;
+            }
+        }
+    }
+    for (HANDLE file : files) {
+        if (file != INVALID_HANDLE_VALUE) platform::CloseHandle(file);
+    }
+    return result;
+}
+
 void RemoveUpdater()
 {
+    // An updater copy that differs from the launcher is a hand-over that did not finish: the
+    // copy could not start, or could not replace the launcher. It is then the only copy of the
+    // new launcher, and deleting it would lose the update for good; it goes back to the patch
+    // tree instead, so that this start hands over again. Only a newer launcher already waiting
+    // there makes it stale.
+    if (CompareFiles(UPDATER, LAUNCHER) == Comparison::Different &&
+        platform::GetFileAttributesA(PENDING_LAUNCHER) == INVALID_FILE_ATTRIBUTES) {
+        if (platform::CreateDirectoryA(PATCH_TREE, nullptr) ||
+            platform::GetLastError() == ERROR_ALREADY_EXISTS) {
+            platform::MoveFileExA(UPDATER, PENDING_LAUNCHER, 0);
+        }
+        return;
+    }
     RetryWhileInUse([] { return platform::DeleteFileA(UPDATER) != FALSE; });
 }
 

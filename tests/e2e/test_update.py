@@ -1,12 +1,13 @@
 """The self-update hand-over as a user meets it: one start of the old launcher with a new one
 waiting in the patch tree, and the stages that must wait for a file still in use."""
 
+import os
 import shutil
 import unittest
 import uuid
 
 from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE, LAUNCHER,
-                     WineTestCase, make_installation, standin, windows_path)
+                     WineTestCase, make_installation, windows_path)
 from update_support import holding, inventory, new_launcher_bytes, write_file
 
 UPDATER_START = ('.\\VTC_upd.exe', CREATE_NEW_PROCESS_GROUP)
@@ -102,32 +103,30 @@ class UpdateHandOver(WineTestCase):
         self.assertEqual(self.client_starts(), [])
         self.assertEqual(inventory(app), before)  # the old launcher, and the updater copy left
 
-        # The user starts the launcher again: the old one, which removes the updater copy.
+        # The user starts the launcher again, the old one: the updater copy still holds the
+        # new launcher, which goes back to the patch tree, and the hand-over runs again.
         run = self.launch(app)
         self.assertEqual(run.exit_code, 0)
-        self.assertEqual(run.process_starts, [CLIENT_START])
-        self.assertFalse((app / 'VTC_upd.exe').exists())
-        self.assertEqual((app / 'VTConsole.exe').read_bytes(), old)
+        self.assertEqual([command for command, _ in run.process_starts],
+                         ['.\\VTC_upd.exe', '.\\VTConsole.exe', CLIENT_START[0]])
+        self.assertEqual((app / 'VTConsole.exe').read_bytes(), new)
+        self.assertFalse((app / 'patches').exists())
+        self.assert_client_started_once(app)
 
-    def test_running_updater_copy_that_cannot_be_deleted_does_not_stop_the_client(self):
+    def test_updater_copy_that_cannot_be_deleted_does_not_stop_the_client(self):
         app = make_installation(self.root)
-        # A program running as VTC_upd.exe: Windows refuses to delete a running executable.
-        shutil.copy(standin('holder'), app / 'VTC_upd.exe')
+        # The copy of a finished hand-over, read-only: Windows refuses to delete it.
+        shutil.copy(app / 'VTConsole.exe', app / 'VTC_upd.exe')
+        os.chmod(app / 'VTC_upd.exe', 0o444)
 
-        with holding(self.prefix, self.root / 'held.txt', self.root,
-                     program=app / 'VTC_upd.exe'):
-            run = self.launch(app)
-            self.assertTrue((app / 'VTC_upd.exe').exists())
+        run = self.launch(app)
 
+        self.assertTrue((app / 'VTC_upd.exe').exists())
         self.assertEqual(run.exit_code, 0)
         self.assertEqual(run.message_boxes, [])
         self.assertEqual(run.process_starts, [CLIENT_START])
         self.assertEqual(run.sleeps, [], 'access denied is not waited for')
         self.assert_client_started_once(app)
-
-        run = self.launch(app)
-        self.assertEqual(run.process_starts, [CLIENT_START])
-        self.assertFalse((app / 'VTC_upd.exe').exists())
 
 
 if __name__ == '__main__':

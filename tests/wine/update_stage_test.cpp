@@ -156,7 +156,9 @@ TEST_F(UpdateStage, RetriesOnlySharingViolationsTenTimesWaitingAfterEach)
         fault::Reset();
         fault::RecordProcessStarts();
         fault::FailCalls(c.op, 1, c.failures, c.error);
-        WriteFile("VTConsole.exe", "old launcher");
+        // Stage 3 finds a finished hand-over: the launcher is the updater copy's twin.
+        WriteFile("VTConsole.exe",
+                  c.stage == UPDATE_STAGE_REMOVE_UPDATER ? "new launcher" : "old launcher");
         WriteFile("VTC_upd.exe", "new launcher");
 
         const Outcome outcome = RunStage(c.stage);
@@ -173,6 +175,44 @@ TEST_F(UpdateStage, RetriesOnlySharingViolationsTenTimesWaitingAfterEach)
             EXPECT_FALSE(outcome.exited);
             EXPECT_TRUE(fault::ProcessStarts().empty());
             EXPECT_EQ(FileExists("VTC_upd.exe"), !c.done);
+        }
+    }
+}
+
+// An updater copy that differs from the launcher holds a new launcher that was never installed.
+TEST_F(UpdateStage, RemoveUpdaterPutsAnUnfinishedHandOverBackInThePatchTree)
+{
+    struct Case {
+        const char* name;
+        const char* launcher;
+        const char* pending;  // patches\VTConsole.exe before, or nullptr
+        bool unreadable;
+        const char* pendingAfter;  // patches\VTConsole.exe after, or nullptr
+    };
+    const Case cases[] = {
+        {"finished hand-over", "new launcher", nullptr, false, nullptr},
+        {"unfinished hand-over", "old launcher", nullptr, false, "new launcher"},
+        {"a newer launcher waits already", "old launcher", "newer launcher", false,
+         "newer launcher"},
+        {"updater copy cannot be read", "old launcher", nullptr, true, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fault::Reset();
+        RemoveTree(scratch.Path() + "patches");
+        WriteFile("VTConsole.exe", c.launcher);
+        WriteFile("VTC_upd.exe", "new launcher");
+        if (c.pending) WriteFile("patches\\VTConsole.exe", c.pending);
+        if (c.unreadable) fault::FailAlways(fault::Op::CreateFileA, ERROR_SHARING_VIOLATION);
+
+        RunUpdateStage(UPDATE_STAGE_REMOVE_UPDATER);
+
+        EXPECT_FALSE(FileExists("VTC_upd.exe"));
+        EXPECT_EQ(ReadFile("VTConsole.exe"), c.launcher);
+        if (c.pendingAfter) {
+            EXPECT_EQ(ReadFile("patches\\VTConsole.exe"), c.pendingAfter);
+        } else {
+            EXPECT_FALSE(DirectoryExists("patches"));
         }
     }
 }
