@@ -87,7 +87,7 @@ def show_client_configuration(prefix, root):
     before = (app / 'conf' / 'default-connections.xml').read_text().splitlines()
     prefix.run(app / 'VTConsole.exe', cwd=app, resolve=('main.veltrix.example',),
                env={'VT_STANDIN_LOG': windows_path(root / 'configuration.log')})
-    print('== Client configuration (a fresh installation, where only main.veltrix.example resolves)')
+    print('== Client configuration (fresh installation; only main.veltrix.example resolves)')
     after = (app / 'conf' / 'connections.xml').read_text().splitlines()
     for old, new in zip(before, after):
         if old != new:
