@@ -77,6 +77,34 @@ def show_self_update(prefix, root):
     return run
 
 
+# --- Client configuration: connection list, hosts file, registry ---------------------------------
+
+def show_client_configuration(prefix, root):
+    """What the starts prepared for the client: in a fresh installation where only the main
+    server's name resolves, its address gives way to its name; the numeric hosts of the demo's
+    starts got hosts-file entries; the registry got its values."""
+    app = make_installation(root / 'configuration')
+    before = (app / 'conf' / 'default-connections.xml').read_text().splitlines()
+    prefix.run(app / 'VTConsole.exe', cwd=app, resolve=('main.veltrix.example',),
+               env={'VT_STANDIN_LOG': windows_path(root / 'configuration.log')})
+    print('== Client configuration (fresh installation; only main.veltrix.example resolves)')
+    after = (app / 'conf' / 'connections.xml').read_text().splitlines()
+    for old, new in zip(before, after):
+        if old != new:
+            print(f'   connections.xml: {old.strip()}  ->  {new.strip()}')
+    hosts = prefix.hosts_file.read_bytes().decode('latin-1')
+    first = hosts.find('\r\n# Automatically inserted by Veltrix Console')
+    print(f'   {prefix.hosts_file.relative_to(prefix.path)}, lines the starts appended:')
+    for line in (hosts[first:] if first >= 0 else '').splitlines():
+        print(f'     {line}')
+    for key in (r'HKCU\Software\Microsoft\Internet Explorer\Main\FeatureControl'
+                r'\FEATURE_HTTP_USERNAME_PASSWORD_DISABLE',
+                r'HKCU\Software\JavaSoft\Prefs\vt_2_0'):
+        print(f'   {key}')
+        for name, (kind, data) in prefix.query_values(key).items():
+            print(f'     {name} = {kind} {data}')
+
+
 def main():
     root = BUILD_DIR / 'demo'
     prefix = WinePrefix(path=root / 'wine')
@@ -90,6 +118,7 @@ def main():
     try:
         run = show_start(prefix, root, 'Normal start')
         update = show_self_update(prefix, root)
+        show_client_configuration(prefix, root)
     finally:
         prefix.stop()
     return 0 if run.exit_code == 0 and update.exit_code == 0 else 1

@@ -129,14 +129,20 @@ class WinePrefix:
     def hosts_file(self):
         return self.drive_c / 'windows/system32/drivers/etc/hosts'
 
-    def run(self, program, arguments=(), cwd=None, env=None, wrapper=(), capture=False):
+    def run(self, program, arguments=(), cwd=None, env=None, wrapper=(), capture=False,
+            resolve=()):
         """Runs a Windows program to its end and waits for every process it started; with
-        capture, what it wrote to its standard output is kept in the result's output."""
+        capture, what it wrote to its standard output is kept in the result's output.
+
+        The run resolves host names from a hosts file of its own, in which only the names in
+        resolve are found (at 127.0.0.1); it never asks a DNS server."""
         marker = uuid.uuid4().hex
         run_env = {**self.env, 'WINEDEBUG': '-all,+relay', 'VT_E2E_RUN': marker, **(env or {})}
-        with tempfile.TemporaryFile() as trace:
-            completed = subprocess.run([*wrapper, 'wine', str(program), *arguments],
-                                       cwd=cwd, env=run_env, stdin=subprocess.DEVNULL,
+        with tempfile.TemporaryFile() as trace, \
+                tempfile.TemporaryDirectory(dir=BUILD_DIR) as resolver:
+            command = [*private_resolution(resolver, resolve), *wrapper, 'wine', str(program),
+                       *arguments]
+            completed = subprocess.run(command, cwd=cwd, env=run_env, stdin=subprocess.DEVNULL,
                                        stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
                                        stderr=trace, timeout=RUN_TIMEOUT)
             self.wait_for_processes(marker)
@@ -156,6 +162,20 @@ class WinePrefix:
                 return
             time.sleep(0.1)
         raise TimeoutError('processes of the run did not end')
+
+
+def private_resolution(directory, names):
+    """A command prefix that runs the rest of the command in a mount namespace of its own, where
+    /etc/hosts lists only names (at 127.0.0.1) and the resolver looks nowhere else. Wine resolves
+    names in the calling process, so this reaches the launcher and whatever it starts, while the
+    machine's own files stay untouched."""
+    hosts = Path(directory) / 'hosts'
+    nsswitch = Path(directory) / 'nsswitch.conf'
+    hosts.write_text(''.join(f'127.0.0.1 {name}\n' for name in names))
+    nsswitch.write_text('hosts: files\n')
+    return ['unshare', '-m', 'sh', '-c',
+            'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 && '
+            'exec "$@"', 'sh', str(hosts), str(nsswitch)]
 
 
 def _process_carries(pid, needle):
