@@ -303,14 +303,14 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 
 BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry)
 {
-    return Fails(Op::Process32First) ? FALSE
-                                     : fault::ReportParent(::Process32First(snapshot, entry), entry);
+    if (Fails(Op::Process32First)) return FALSE;
+    return fault::ReportParent(::Process32First(snapshot, entry), entry);
 }
 
 BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
 {
-    return Fails(Op::Process32Next) ? FALSE
-                                    : fault::ReportParent(::Process32Next(snapshot, entry), entry);
+    if (Fails(Op::Process32Next)) return FALSE;
+    return fault::ReportParent(::Process32Next(snapshot, entry), entry);
 }
 
 BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
