@@ -1,4 +1,104 @@
 #include "install/install_mode.h"
 
-// Not built yet: install mode does nothing until it lands.
-void RunInstallMode() {}
+#include <cstring>
+
+#include "install/import_path.h"
+#include "launcher/platform.h"
+#include "launcher/text.h"
+
+namespace {
+
+// The installer's configuration files that install mode takes over, in this order. Each name is
+// also the whole destination: the bare name in the current directory, not a file below conf.
+const char* const INSTALL_IMPORT_FILES[] = {"services.xml", "connections.xml", nullptr};
+
+constexpr char SETUP_COMMAND_LINE[] = ".\\Setup.exe";
+
+// The narrow-character records; the wide ones are larger and would make the calls fail.
+static_assert(sizeof(PROCESSENTRY32) == 296, "the narrow 32-bit process entry");
+static_assert(sizeof(MODULEENTRY32) == 548, "the narrow 32-bit module entry");
+
+enum class ParentLookup { NoSnapshot, NotFound, Found };
+
+// Finds this process's entry in a snapshot of all processes and reads its parent's ID. The
+// snapshot is closed before this returns, so that no two snapshots are ever open at once.
+ParentLookup FindParentProcessId(DWORD* parentId)
+{
+    const DWORD ownId = platform::GetCurrentProcessId();
+    HANDLE snapshot = platform::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return ParentLookup::NoSnapshot;
+
+    PROCESSENTRY32 entry;
+    std::memset(&entry, 0, sizeof entry);
+    entry.dwSize = sizeof entry;
+    ParentLookup result = ParentLookup::NotFound;
+    for (BOOL read = platform::Process32First(snapshot, &entry); read;
+         read = platform::Process32Next(snapshot, &entry)) {
+        if (entry.th32ProcessID == ownId) {
+            *parentId = entry.th32ParentProcessID;
+            result = ParentLookup::Found;
+            break;
+        }
+    }
+    platform::CloseHandle(snapshot);
+    return result;
+}
+
+// Copies each of INSTALL_IMPORT_FILES that lies beside the parent's executable into the current
+// directory, unless a file of that name is there already. Every failure just leaves a name
+// uncopied.
+void ImportInstallerFiles(DWORD parentId)
+{
+    HANDLE snapshot = platform::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, parentId);
+    if (snapshot == INVALID_HANDLE_VALUE) return;
+
+    MODULEENTRY32 module;
+    std::memset(&module, 0, sizeof module);
+    module.dwSize = sizeof module;
+    char source[MAX_PATH];
+    // A process's first module is its executable. Its path field is read only when it holds a
+    // terminator, so the copy below cannot run past the record.
+    if (platform::Module32First(snapshot, &module) &&
+        std::memchr(module.szExePath, '\0', sizeof module.szExePath) != nullptr &&
+        JoinText(source, sizeof source, module.szExePath, "")) {
+        for (const char* const* name = INSTALL_IMPORT_FILES; *name != nullptr; ++name) {
+            // A name that does not fit after the parent's directory is skipped, not cut.
+            if (PlaceFileName(source, sizeof source, *name)) {
+                platform::CopyFileA(source, *name, TRUE);  // never replaces an existing file
+            }
+        }
+    }
+    platform::CloseHandle(snapshot);
+}
+
+// Runs .\Setup.exe in this process's group and waits for it without a time limit. Its exit code
+// is not read; a setup program that cannot be started is not reported.
+void RunSetupProgram()
+{
+    // CreateProcessA may write into the command line, so it gets a copy of its own.
+    char commandLine[sizeof SETUP_COMMAND_LINE];
+    std::memcpy(commandLine, SETUP_COMMAND_LINE, sizeof commandLine);
+
+    STARTUPINFOA startupInfo = {};
+    PROCESS_INFORMATION processInformation = {};
+    startupInfo.cb = sizeof startupInfo;
+    if (!platform::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
+                                  nullptr, &startupInfo, &processInformation)) {
+        return;
+    }
+    platform::WaitForSingleObject(processInformation.hProcess, INFINITE);
+    platform::CloseHandle(processInformation.hProcess);
+    platform::CloseHandle(processInformation.hThread);
+}
+
+}  // namespace
+
+void RunInstallMode()
+{
+    DWORD parentId = 0;
+    const ParentLookup lookup = FindParentProcessId(&parentId);
+    // Without a process list nothing is known about the installer: Setup is not run either.
+    if (lookup == ParentLookup::NoSnapshot) return;
+    if (lookup == ParentLookup::Found) ImportInstallerFiles(parentId);
+    RunSetupProgram();
+}

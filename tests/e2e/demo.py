@@ -8,7 +8,7 @@ import shutil
 import sys
 
 from harness import (BUILD_DIR, LAUNCHER, WinePrefix, make_installation, read_standin_log,
-                     windows_path)
+                     standin, windows_path)
 from update_support import NEW_BUILD_MARK, new_launcher_bytes, write_file
 
 
@@ -104,6 +104,38 @@ def show_client_configuration(prefix, root):
         for name, (kind, data) in prefix.query_values(key).items():
             print(f'     {name} = {kind} {data}')
 
+# --- Install mode -------------------------------------------------------------------------------
+
+def show_install_mode(prefix, root):
+    """An installer in its own folder runs the launcher with --install in the folder being
+    installed, which holds Setup.exe (a stand-in that records its start and end)."""
+    installer, target, log = root / 'installer', root / 'install-target', root / 'install.log'
+    installer.mkdir()
+    target.mkdir()
+    shutil.copy(standin('installer'), installer / 'installer.exe')
+    shutil.copy(standin('setup'), target / 'Setup.exe')
+    for name in ('services.xml', 'connections.xml'):
+        (installer / name).write_text(f"<!-- the installer's {name} -->\n")
+    run = prefix.run(installer / 'installer.exe',
+                     [windows_path(target), windows_path(root / 'app/VTConsole.exe'),
+                      '--install'],
+                     cwd=installer, env={'VT_STANDIN_LOG': windows_path(log)})
+    print(f'== Install mode: {windows_path(installer)}\\installer.exe runs '
+          f'VTConsole.exe --install in {windows_path(target)}')
+    print(f'   exit code: {run.exit_code}')
+    print(f'   message box: {run.message_boxes[0]!r}' if run.message_boxes
+          else '   message box: none')
+    for command, flags in run.process_starts:
+        print(f'   CreateProcessA: {command}  (creation flags {flags:#x})')
+    for record in read_standin_log(log):
+        print(f'   {record["event"]}: {record["program"]} ({record["seconds"]:.3f} s)')
+    for name in ('services.xml', 'connections.xml'):
+        print(f'   {name} in the installed folder: '
+              f'{"copied" if (target / name).exists() else "not copied"}')
+    if prefix.run(standin('installer'), ['--can-read-modules']).exit_code != 0:
+        print("   (this Wine cannot read the installer's module list, so nothing can be copied)")
+    return run
+
 
 def main():
     root = BUILD_DIR / 'demo'
@@ -119,9 +151,10 @@ def main():
         run = show_start(prefix, root, 'Normal start')
         update = show_self_update(prefix, root)
         show_client_configuration(prefix, root)
+        install = show_install_mode(prefix, root)
     finally:
         prefix.stop()
-    return 0 if run.exit_code == 0 and update.exit_code == 0 else 1
+    return 0 if all(r.exit_code == 0 for r in (run, update, install)) else 1
 
 
 if __name__ == '__main__':

@@ -208,8 +208,9 @@ def read_standin_log(path):
         return []
     records = []
     for line in Path(path).read_text(encoding='latin-1').splitlines():
-        _, program, command_line, directory, ticks, frequency = line.split('|')
-        records.append(dict(program=program, command_line=command_line, directory=directory,
+        event, program, command_line, directory, ticks, frequency = line.split('|')
+        records.append(dict(event=event, program=program, command_line=command_line,
+                            directory=directory,
                             seconds=int(ticks) / int(frequency)))
     return records
 

@@ -25,6 +25,13 @@ struct State {
     bool recordStarts = false;
     std::vector<ProcessStart> starts;
     unsigned closedStandIns = 0;
+    std::vector<std::string> standInEvents;
+    std::vector<Op> callOrder;
+    bool parentGiven = false;
+    DWORD parentId = 0;
+    bool standInModules = false;
+    std::string moduleExecutablePath;
+    std::vector<unsigned long> moduleSnapshotIds;
     unsigned sleeps = 0;
     unsigned long slept = 0;
     std::vector<MessageBoxCall> messageBoxes;
@@ -41,8 +48,27 @@ State& TheState()
 // Stand-in handles of recorded process starts: odd values that no real handle has.
 HANDLE const STAND_IN_PROCESS = reinterpret_cast<HANDLE>(0x7ff1);
 HANDLE const STAND_IN_THREAD = reinterpret_cast<HANDLE>(0x7ff3);
+HANDLE const STAND_IN_SNAPSHOT = reinterpret_cast<HANDLE>(0x7ff5);
 
-bool IsStandIn(HANDLE handle) { return handle == STAND_IN_PROCESS || handle == STAND_IN_THREAD; }
+bool IsStandIn(HANDLE handle)
+{
+    return handle == STAND_IN_PROCESS || handle == STAND_IN_THREAD || handle == STAND_IN_SNAPSHOT;
+}
+
+const char* StandInKind(HANDLE handle)
+{
+    if (handle == STAND_IN_PROCESS) return "process";
+    return handle == STAND_IN_THREAD ? "thread" : "snapshot";
+}
+
+BOOL ReportParent(BOOL read, LPPROCESSENTRY32 entry)
+{
+    const State& s = TheState();
+    if (read && s.parentGiven && entry->th32ProcessID == ::GetCurrentProcessId()) {
+        entry->th32ParentProcessID = s.parentId;
+    }
+    return read;
+}
 
 // Counts a call of op and tells whether it must fail; when it must, the thread's last-error
 // code is set as the real call would set it.
@@ -52,6 +78,7 @@ bool Fails(Op op)
     const int i = static_cast<int>(op);
     const unsigned call = ++s.calls[i];
     ++s.operations;
+    s.callOrder.push_back(op);
     unsigned long error = 0;
     bool fail = false;
     const Rule& rule = s.rules[i];
@@ -86,10 +113,29 @@ void FailOperationNumber(unsigned n, unsigned long error)
 
 unsigned Calls(Op op) { return TheState().calls[static_cast<int>(op)]; }
 unsigned FailableOperations() { return TheState().operations; }
+const std::vector<Op>& CallOrder() { return TheState().callOrder; }
+
+void StandInForModuleSnapshots(const std::string& executablePath)
+{
+    TheState().standInModules = true;
+    TheState().moduleExecutablePath = executablePath;
+}
+
+const std::vector<unsigned long>& ModuleSnapshotProcessIds()
+{
+    return TheState().moduleSnapshotIds;
+}
+
+void SetParentProcessId(unsigned long parentId)
+{
+    TheState().parentGiven = true;
+    TheState().parentId = parentId;
+}
 void SetModulePath(const std::string& path) { TheState().modulePath = path; }
 void RecordProcessStarts() { TheState().recordStarts = true; }
 const std::vector<ProcessStart>& ProcessStarts() { return TheState().starts; }
 unsigned ClosedStandInHandles() { return TheState().closedStandIns; }
+const std::vector<std::string>& StandInHandleEvents() { return TheState().standInEvents; }
 unsigned SleepCalls() { return TheState().sleeps; }
 unsigned long SleptMilliseconds() { return TheState().slept; }
 const std::vector<MessageBoxCall>& MessageBoxes() { return TheState().messageBoxes; }
@@ -160,7 +206,12 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
     if (Fails(Op::WaitForSingleObject)) return WAIT_FAILED;
-    if (fault::IsStandIn(handle)) return WAIT_OBJECT_0;
+    if (fault::IsStandIn(handle)) {
+        TheState().standInEvents.push_back(
+            std::string("wait ") + fault::StandInKind(handle) + " " +
+            (milliseconds == INFINITE ? std::string("INFINITE") : std::to_string(milliseconds)));
+        return WAIT_OBJECT_0;
+    }
     return ::WaitForSingleObject(handle, milliseconds);
 }
 
@@ -169,6 +220,7 @@ BOOL CloseHandle(HANDLE handle)
     if (Fails(Op::CloseHandle)) return FALSE;
     if (fault::IsStandIn(handle)) {
         ++TheState().closedStandIns;
+        TheState().standInEvents.push_back(std::string("close ") + fault::StandInKind(handle));
         return TRUE;
     }
     return ::CloseHandle(handle);
@@ -242,23 +294,35 @@ BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {
-    return Fails(Op::CreateToolhelp32Snapshot) ? INVALID_HANDLE_VALUE
-                                               : ::CreateToolhelp32Snapshot(flags, processId);
+    fault::State& s = TheState();
+    if (flags & TH32CS_SNAPMODULE) s.moduleSnapshotIds.push_back(processId);
+    if (Fails(Op::CreateToolhelp32Snapshot)) return INVALID_HANDLE_VALUE;
+    if ((flags & TH32CS_SNAPMODULE) && s.standInModules) return fault::STAND_IN_SNAPSHOT;
+    return ::CreateToolhelp32Snapshot(flags, processId);
 }
 
 BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry)
 {
-    return Fails(Op::Process32First) ? FALSE : ::Process32First(snapshot, entry);
+    if (Fails(Op::Process32First)) return FALSE;
+    return fault::ReportParent(::Process32First(snapshot, entry), entry);
 }
 
 BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
 {
-    return Fails(Op::Process32Next) ? FALSE : ::Process32Next(snapshot, entry);
+    if (Fails(Op::Process32Next)) return FALSE;
+    return fault::ReportParent(::Process32Next(snapshot, entry), entry);
 }
 
 BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
 {
-    return Fails(Op::Module32First) ? FALSE : ::Module32First(snapshot, entry);
+    if (Fails(Op::Module32First)) return FALSE;
+    if (snapshot != fault::STAND_IN_SNAPSHOT) return ::Module32First(snapshot, entry);
+    // As Win32 fills the record: the path, cut to the field and always terminated.
+    const std::string& path = TheState().moduleExecutablePath;
+    const std::size_t length = std::min(path.size(), sizeof entry->szExePath - 1);
+    std::memcpy(entry->szExePath, path.data(), length);
+    entry->szExePath[length] = '\0';
+    return TRUE;
 }
 
 LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)

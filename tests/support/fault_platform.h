@@ -60,6 +60,17 @@ void FailOperationNumber(unsigned n, unsigned long error);
 
 unsigned Calls(Op op);
 unsigned FailableOperations();  // every counted call since Reset, of any op
+// Every counted call since Reset, in the order made.
+const std::vector<Op>& CallOrder();
+
+// Process32First and Process32Next report parentId as the parent in this process's own entry.
+void SetParentProcessId(unsigned long parentId);
+
+// A module snapshot is a stand-in whose first module is executablePath, instead of a real one:
+// Wine under qemu-user cannot read any process's module list. The stand-in snapshot handle is
+// accepted by CloseHandle; the process IDs that module snapshots were asked for are recorded.
+void StandInForModuleSnapshots(const std::string& executablePath);
+const std::vector<unsigned long>& ModuleSnapshotProcessIds();
 
 // GetModuleFileNameA reports this path (copied as the real call would copy it) instead of the
 // test program's own.
@@ -70,6 +81,9 @@ void SetModulePath(const std::string& path);
 void RecordProcessStarts();
 const std::vector<ProcessStart>& ProcessStarts();
 unsigned ClosedStandInHandles();
+// What was done with the stand-in handles, in order: "wait process INFINITE" (or the time limit
+// in milliseconds), "close process", "close thread", "close snapshot".
+const std::vector<std::string>& StandInHandleEvents();
 
 unsigned SleepCalls();
 unsigned long SleptMilliseconds();
