@@ -20,17 +20,6 @@ MAIN, DEMO = ('main.veltrix.example', '198.51.100.10'), ('demo.veltrix.example',
 ROOT = BUILD_DIR / 'bench'
 
 
-def resolving_wrapper():
-    """Runs wine in a private mount namespace where both servers' names resolve from a hosts
-    file of our own and no DNS query is ever sent."""
-    hosts, nsswitch = ROOT / 'etc-hosts', ROOT / 'nsswitch.conf'
-    hosts.write_text(f'127.0.0.1 localhost\n{MAIN[1]} {MAIN[0]}\n{DEMO[1]} {DEMO[0]}\n')
-    nsswitch.write_text('hosts: files\n')
-    return ('unshare', '-m', 'sh', '-c',
-            f'mount --bind {hosts} /etc/hosts && mount --bind {nsswitch} /etc/nsswitch.conf '
-            '&& exec "$@"', 'sh')
-
-
 def connection_list(count, numeric_hosts):
     """count connections; the first numeric_hosts have distinct numeric hosts, two of them the
     servers' addresses; the rest have host names."""
@@ -58,11 +47,11 @@ class Bench:
     def __init__(self, runs):
         self.runs = runs
         self.prefix = WinePrefix(path=ROOT / 'wine')
-        self.wrapper = resolving_wrapper()
         self.rows = []
 
     def run_program(self, program, arguments, cwd):
-        run = self.prefix.run(program, arguments, cwd=cwd, wrapper=self.wrapper,
+        # Both servers' names resolve, from the run's own hosts file.
+        run = self.prefix.run(program, arguments, cwd=cwd, resolve=(MAIN[0], DEMO[0]),
                               env={'WINEDEBUG': '-all'}, capture=True)
         if run.exit_code != 0:
             raise RuntimeError(f'{program} {arguments} ended with {run.exit_code}')

@@ -37,7 +37,15 @@ DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
 {
-    return ::MessageBoxA(owner, text, caption, style);
+    // user32 is loaded only for the message of a failed start: loading it with the program,
+    // with the window system it brings up, costs a start more than all of the launcher's own
+    // work, and a start that succeeds never shows a window.
+    using MessageBoxFunction = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+    HMODULE user32 = ::LoadLibraryA("user32.dll");
+    if (user32 == nullptr) return 0;
+    const auto show = reinterpret_cast<MessageBoxFunction>(
+        reinterpret_cast<void (*)()>(::GetProcAddress(user32, "MessageBoxA")));
+    return show != nullptr ? show(owner, text, caption, style) : 0;
 }
 
 HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData)
