@@ -162,11 +162,16 @@ def main():
         growth = [(lines, bench.figure_rewrite(lines, runs=1, add=False))
                   for lines in (1000, 2000, 4000)]
         bench.figure_size()
+        costs = bench.prefix.run(BUILD_DIR / 'bench_op_costs.exe', [], cwd=ROOT,
+                                 env={'WINEDEBUG': '-all'}, capture=True)
     finally:
         bench.prefix.stop()
     print(f'Wine {os.popen("wine --version").read().strip()}, {os.cpu_count()} cores, '
           f'{runs} runs of each side; ratio of the minimums')
     bench.print_table()
+    print('patch merge, cost of each operation here:')
+    for line in costs.output.splitlines():
+        print(f'  {line}')
     print('connection rewrite by hosts file size: ' +
           ', '.join(f'{lines} lines {seconds * 1000:.0f} ms' for lines, seconds in growth))
 
