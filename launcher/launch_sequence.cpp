@@ -14,9 +14,6 @@
 
 namespace {
 
-constexpr char UPDATER_NAME[] = "VTC_upd.exe";
-constexpr char PENDING_LAUNCHER[] = "patches\\VTConsole.exe";
-constexpr char PATCH_TREE[] = "patches";
 constexpr char UPDATE_SCRIPT[] = "update.bat";
 constexpr char INSTALL_OPTION[] = "--install";
 
@@ -46,7 +43,7 @@ bool EntryExists(const char* name)
 // The normal start, in the application directory.
 int RunNormalStart(const char* applicationDirectory)
 {
-    if (EntryExists(UPDATER_NAME)) RunUpdateStage(UPDATE_STAGE_REMOVE_UPDATER);
+    if (EntryExists(UPDATER_FILE)) RunUpdateStage(UPDATE_STAGE_REMOVE_UPDATER);
 
     if (EntryExists(PENDING_LAUNCHER)) {
         RunUpdateStage(UPDATE_STAGE_START_UPDATER);
@@ -86,7 +83,7 @@ int RunLaunchSequence(const char* commandLine)
         return 0;
     }
 
-    const bool isUpdater = EqualsIgnoringAsciiCase(lastBackslash + 1, UPDATER_NAME);
+    const bool isUpdater = EqualsIgnoringAsciiCase(lastBackslash + 1, UPDATER_FILE);
     lastBackslash[1] = '\0';  // path now holds the application directory, backslash included
     if (!platform::SetCurrentDirectoryA(path)) return FailStart();
 

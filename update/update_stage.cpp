@@ -7,10 +7,6 @@
 
 namespace {
 
-constexpr char PATCH_TREE[] = "patches";
-constexpr char PENDING_LAUNCHER[] = "patches\\VTConsole.exe";
-constexpr char UPDATER[] = "VTC_upd.exe";
-constexpr char LAUNCHER[] = "VTConsole.exe";
 // Started by a name in the current directory, so that the search path can never find another
 // program of the same name, and with no arguments: the file name alone chooses the road.
 constexpr char UPDATER_COMMAND[] = ".\\VTC_upd.exe";
@@ -46,7 +42,8 @@ void StartUpdater()
 
 void ReplaceLauncher()
 {
-    if (!RetryWhileInUse([] { return platform::CopyFileA(UPDATER, LAUNCHER, FALSE) != FALSE; })) {
+    if (!RetryWhileInUse(
+            [] { return platform::CopyFileA(UPDATER_FILE, LAUNCHER_FILE, FALSE) != FALSE; })) {
         return;
     }
     // The updater copy stays: it is running, and the new launcher removes it.
@@ -98,15 +95,15 @@ void RemoveUpdater()
     // new launcher, and deleting it would lose the update for good; it goes back to the patch
     // tree instead, so that this start hands over again. Only a newer launcher already waiting
     // there makes it stale.
-    if (CompareFiles(UPDATER, LAUNCHER) == Comparison::Different &&
+    if (CompareFiles(UPDATER_FILE, LAUNCHER_FILE) == Comparison::Different &&
         platform::GetFileAttributesA(PENDING_LAUNCHER) == INVALID_FILE_ATTRIBUTES) {
         if (platform::CreateDirectoryA(PATCH_TREE, nullptr) ||
             platform::GetLastError() == ERROR_ALREADY_EXISTS) {
-            platform::MoveFileExA(UPDATER, PENDING_LAUNCHER, 0);
+            platform::MoveFileExA(UPDATER_FILE, PENDING_LAUNCHER, 0);
         }
         return;
     }
-    RetryWhileInUse([] { return platform::DeleteFileA(UPDATER) != FALSE; });
+    RetryWhileInUse([] { return platform::DeleteFileA(UPDATER_FILE) != FALSE; });
 }
 
 }  // namespace

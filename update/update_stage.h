@@ -9,6 +9,12 @@ constexpr int UPDATE_STAGE_START_UPDATER = 1;
 constexpr int UPDATE_STAGE_REPLACE_LAUNCHER = 2;
 constexpr int UPDATE_STAGE_REMOVE_UPDATER = 3;
 
+// The files of the hand-over, relative to the application directory.
+constexpr char PATCH_TREE[] = "patches";
+constexpr char PENDING_LAUNCHER[] = "patches\\VTConsole.exe";
+constexpr char UPDATER_FILE[] = "VTC_upd.exe";
+constexpr char LAUNCHER_FILE[] = "VTConsole.exe";
+
 // A file still held by the process that started us is retried this often, this far apart.
 constexpr int UPDATE_RETRY_ATTEMPTS = 10;
 constexpr unsigned UPDATE_RETRY_DELAY_MS = 1000;
