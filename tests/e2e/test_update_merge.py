@@ -42,6 +42,16 @@ class PatchTreeMerge(WineTestCase):
         self.assertEqual(run.message_boxes, [])
         self.assertEqual(run.process_starts, [CLIENT_START])
 
+    def assert_merged(self, run, app, tree):
+        """The start succeeded and the whole tree has left patches for its place."""
+        self.assert_started(run)
+        after = inventory(app)
+        self.assertNotIn('patches', after)
+        self.assertNotIn('update.bat', after)
+        for name, content in tree.items():
+            self.assertEqual(after[name], content.encode(), name)
+        return after
+
     def assert_failed_losing_nothing(self, run, app, before, tree):
         self.assertEqual(run.exit_code, 1)
         self.assertEqual(run.message_boxes, [FAILURE_MESSAGE])
@@ -76,12 +86,7 @@ class PatchTreeMerge(WineTestCase):
 
         run = self.launch(app)
 
-        self.assert_started(run)
-        after = inventory(app)
-        self.assertNotIn('patches', after)
-        self.assertNotIn('update.bat', after)
-        for name, content in tree.items():
-            self.assertEqual(after[name], content.encode(), name)
+        after = self.assert_merged(run, app, tree)
         for name in ('conf/auth.conf', 'cacerts', 'lib/ext'):
             self.assertFalse(is_read_only(app / name), name)
         self.assertEqual(after['keep.txt'], b'kept')
@@ -105,12 +110,7 @@ class PatchTreeMerge(WineTestCase):
         # Once the file is out of the way, the next start merges what is left.
         (app / 'plugins').unlink()
         run = self.launch(app)
-        self.assert_started(run)
-        after = inventory(app)
-        self.assertNotIn('patches', after)
-        self.assertNotIn('update.bat', after)
-        for name, content in tree.items():
-            self.assertEqual(after[name], content.encode(), name)
+        self.assert_merged(run, app, tree)
 
     def test_patches_as_a_plain_file_fails_every_start_and_touches_nothing(self):
         app = make_installation(self.root)

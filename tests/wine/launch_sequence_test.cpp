@@ -5,6 +5,7 @@
 
 #include "launcher/client.h"
 #include "launcher/launch_sequence.h"
+#include "tests/support/expect_start.h"
 #include "tests/support/fault_platform.h"
 #include "tests/support/scratch_directory.h"
 
@@ -33,14 +34,7 @@ TEST_F(LaunchSequence, StartsTheClientDetachedAndEndsWithZero)
 {
     EXPECT_EQ(RunLaunchSequence(""), 0);
 
-    ASSERT_EQ(fault::ProcessStarts().size(), 1u);
-    const fault::ProcessStart& start = fault::ProcessStarts()[0];
-    EXPECT_EQ(start.commandLine, CLIENT_COMMAND_LINE);
-    EXPECT_EQ(start.creationFlags, static_cast<unsigned long>(CREATE_NEW_PROCESS_GROUP));
-    EXPECT_FALSE(start.inheritHandles);
-    EXPECT_FALSE(start.applicationNameGiven);
-    EXPECT_EQ(start.startupInfoSize, 68u);
-    EXPECT_EQ(fault::ClosedStandInHandles(), 2u);
+    ExpectOneDetachedStart(CLIENT_COMMAND_LINE);
     EXPECT_TRUE(fault::MessageBoxes().empty());
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/fault_platform.h"
+#include "tests/support/expect_start.h"
 #include "tests/support/scratch_directory.h"
 #include "update/update_stage.h"
 
@@ -40,14 +41,7 @@ protected:
     {
         EXPECT_TRUE(outcome.exited);
         EXPECT_EQ(outcome.exitCode, 0u);
-        ASSERT_EQ(fault::ProcessStarts().size(), 1u);
-        const fault::ProcessStart& start = fault::ProcessStarts()[0];
-        EXPECT_EQ(start.commandLine, commandLine);
-        EXPECT_EQ(start.creationFlags, static_cast<unsigned long>(CREATE_NEW_PROCESS_GROUP));
-        EXPECT_FALSE(start.inheritHandles);
-        EXPECT_FALSE(start.applicationNameGiven);
-        EXPECT_EQ(start.startupInfoSize, 68u);
-        EXPECT_EQ(fault::ClosedStandInHandles(), 2u);
+        ExpectOneDetachedStart(commandLine);
     }
 
     ScratchDirectory scratch;
