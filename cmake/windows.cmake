@@ -20,7 +20,7 @@ target_compile_options(vtconsole_logic PRIVATE ${VT_WARNINGS} ${VT_PROGRAM_COMPI
 set(VT_ICON_FILE ${CMAKE_BINARY_DIR}/VTConsole.ico)
 set(VT_MANIFEST_FILE ${CMAKE_SOURCE_DIR}/launcher/VTConsole.manifest)
 add_custom_command(OUTPUT ${VT_ICON_FILE}
-    COMMAND Python3::Interpreter ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${VT_ICON_FILE}
+    COMMAND ${Python3_EXECUTABLE} ${CMAKE_SOURCE_DIR}/tools/make_icon.py ${VT_ICON_FILE}
     DEPENDS ${CMAKE_SOURCE_DIR}/tools/make_icon.py
     COMMENT "Drawing the application icon")
 configure_file(launcher/resources.rc.in ${CMAKE_BINARY_DIR}/resources.rc @ONLY)
@@ -93,7 +93,7 @@ file(GLOB VT_E2E_TESTS CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/e2e/test_*.py
 foreach(module ${VT_E2E_TESTS})
     get_filename_component(name ${module} NAME_WE)
     add_test(NAME e2e_${name}
-        COMMAND Python3::Interpreter -m unittest -v ${name}
+        COMMAND ${Python3_EXECUTABLE} -m unittest -v ${name}
         WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests/e2e)
     set_tests_properties(e2e_${name} PROPERTIES
         ENVIRONMENT "VT_BUILD_DIR=${CMAKE_BINARY_DIR};VT_SOURCE_DIR=${CMAKE_SOURCE_DIR};QEMU_SET_ENV=$ENV{QEMU_SET_ENV}"
