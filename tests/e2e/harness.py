@@ -21,6 +21,8 @@ import uuid
 from dataclasses import dataclass, field
 from pathlib import Path
 
+from pe import PeFile
+
 BUILD_DIR = Path(os.environ.get('VT_BUILD_DIR', Path(__file__).resolve().parents[2] / 'build/release'))
 SOURCE_DIR = Path(os.environ.get('VT_SOURCE_DIR', Path(__file__).resolve().parents[2]))
 LAUNCHER = BUILD_DIR / 'VTConsole.exe'
@@ -53,7 +55,7 @@ class Run:
     message_boxes: list = field(default_factory=list)
     process_starts: list = field(default_factory=list)  # (command line, creation flags)
     directory_changes: list = field(default_factory=list)
-    sleeps: list = field(default_factory=list)  # milliseconds
+    sleeps: list = field(default_factory=list)  # milliseconds, the launcher's own calls only
     output: str = ''
 
 
@@ -61,13 +63,21 @@ def _unquote(text):
     return text.encode('latin-1').decode('unicode_escape')
 
 
+def _launcher_image():
+    """The addresses of the launcher's own code once Wine has loaded it, at its image base."""
+    pe = PeFile(LAUNCHER.read_bytes())
+    return range(pe.image_base, pe.image_base + pe.image_size)
+
+
 def parse_trace(exit_code, trace):
     run = Run(exit_code, trace)
+    launcher_code = _launcher_image()
     for line in trace.splitlines():
-        call = re.search(r'Call (\w+)\.(\w+)\((.*)\) ret=', line)
+        call = re.search(r'Call (\w+)\.(\w+)\((.*)\) ret=([0-9a-f]+)', line)
         if not call:
             continue
         function, arguments = call.group(2), call.group(3)
+        caller = int(call.group(4), 16)
         strings = [_unquote(s) for s in re.findall(r'"((?:[^"\\]|\\.)*)"', arguments)]
         numbers = re.findall(r'(?:^|,)([0-9a-f]{8})(?=,|$| ")', arguments)
         if function == 'MessageBoxA':
@@ -77,7 +87,9 @@ def parse_trace(exit_code, trace):
             run.process_starts.append((strings[0] if strings else None, int(fields[5], 16)))
         elif function == 'SetCurrentDirectoryA':
             run.directory_changes.append(strings[0] if strings else None)
-        elif function == 'Sleep' and numbers:
+        elif function == 'Sleep' and numbers and caller in launcher_code:
+            # Wine's own processes of the prefix write to the same trace, and some of them
+            # poll with short sleeps of their own.
             run.sleeps.append(int(numbers[0], 16))
     return run
 

@@ -25,6 +25,8 @@ class PeFile:
         optional = pe + 24
         self.magic = struct.unpack_from('<H', data, optional)[0]
         self.subsystem = struct.unpack_from('<H', data, optional + 68)[0]
+        self.image_base = struct.unpack_from('<I', data, optional + 28)[0]
+        self.image_size = struct.unpack_from('<I', data, optional + 56)[0]
         self.directories = [struct.unpack_from('<II', data, optional + 96 + 8 * i)
                             for i in range(16)]
         table = optional + optional_size

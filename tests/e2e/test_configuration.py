@@ -9,6 +9,7 @@ import unittest
 from pathlib import Path
 
 from harness import BUILD_DIR, WineTestCase, make_installation, standin, windows_path
+from update_support import holding
 
 MAIN = ('main.veltrix.example', '198.51.100.10')
 DEMO = ('demo.veltrix.example', '198.51.100.20')
@@ -18,6 +19,7 @@ PREFERENCES = r'Software\JavaSoft\Prefs\vt_2_0'
 FEATURE = (r'Software\Microsoft\Internet Explorer\Main\FeatureControl'
            r'\FEATURE_HTTP_USERNAME_PASSWORD_DISABLE')
 REG_SZ, REG_BINARY, REG_DWORD = 1, 3, 4
+FILE_SHARE_READ = 1
 
 
 def entry(name, address, entry_name):
@@ -110,15 +112,32 @@ class Configuration(WineTestCase):
         self.launch(app, resolve=(MAIN[0],))
         self.assertEqual(self.appended_hosts(), b'')
 
-    def test_a_read_only_list_keeps_its_old_content_whole(self):
-        app, connections = self.fresh_installation('app')
-        connections.write_bytes(SAMPLE_LIST.read_bytes())
-        connections.chmod(0o444)  # Wine shows a file without write bits as read-only
-        run = self.launch(app, resolve=(MAIN[0], DEMO[0]))
+    def test_a_list_is_replaced_whole_or_not_at_all(self):
+        sample = SAMPLE_LIST.read_bytes()
+        rewritten = sample.replace(b'>198.51.100.10<', b'>main.veltrix.example<').replace(
+            b'>198.51.100.20<', b'>demo.veltrix.example<')
+        # Another program reads the list and lets nobody delete or replace it meanwhile: the
+        # launcher still reads it, but its rewritten copy cannot take its place.
+        app, connections = self.fresh_installation('held')
+        connections.write_bytes(sample)
+        with holding(self.prefix, connections, self.root, share=FILE_SHARE_READ):
+            run = self.launch(app, resolve=(MAIN[0], DEMO[0]))
         self.assertEqual(run.exit_code, 0)
-        self.assertEqual(connections.read_bytes(), SAMPLE_LIST.read_bytes())
+        self.assertEqual(self.appended_hosts(), entry('Plant 7', '10.0.0.5', 'Plant-7.vt'))
+        self.assertEqual(connections.read_bytes(), sample)
         self.assertFalse((app / 'conf/connections.tmp').exists())
         self.assertEqual(len(self.client_starts()), 1)
+
+        # A read-only list: Windows refuses to replace it, while Wine run as root replaces it
+        # all the same; then the new list must be the whole of it.
+        app, connections = self.fresh_installation('read-only')
+        connections.write_bytes(sample)
+        connections.chmod(0o444)
+        self.assertEqual(self.launch(app, resolve=(MAIN[0], DEMO[0])).exit_code, 0)
+        self.assertIn(connections.read_bytes(), (sample, rewritten))
+        if os.geteuid() == 0:
+            self.assertEqual(connections.read_bytes(), rewritten)
+        self.assertFalse((app / 'conf/connections.tmp').exists())
 
     def test_a_full_disk_never_truncates_the_list(self):
         app, connections = self.fresh_installation('app')

@@ -32,19 +32,21 @@ def inventory(directory):
 
 
 @contextmanager
-def holding(prefix, path, signals, program=None, milliseconds=120000, release_after_seen=None):
-    """Keeps path open with share mode 0 in a process of its own (the holder stand-in, or a copy
-    of it under another name) until the block ends; the holder's signal files lie in the folder
-    signals, outside the application directory. With release_after_seen=(needle, seconds),
-    the hold ends that many seconds after a process carrying the environment entry needle has
-    appeared, so that the time counts from the start of the program under test, not of ours."""
+def holding(prefix, path, signals, program=None, milliseconds=120000, release_after_seen=None,
+            share=0):
+    """Keeps path open in a process of its own (the holder stand-in, or a copy of it under
+    another name) until the block ends, with the Win32 share mode share (0: nobody else may
+    open it); the holder's signal files lie in the folder signals, outside the application
+    directory. With release_after_seen=(needle, seconds), the hold ends that many seconds after
+    a process carrying the environment entry needle has appeared, so that the time counts from
+    the start of the program under test, not of ours."""
     marker = uuid.uuid4().hex
     ready = Path(signals) / f'ready-{marker}'
     release = Path(signals) / f'release-{marker}'
     program = Path(program or standin('holder'))
     process = subprocess.Popen(
         ['wine', str(program), windows_path(path), str(milliseconds), windows_path(ready),
-         windows_path(release)],
+         windows_path(release), str(share)],
         cwd=program.parent, env=dict(prefix.env, VT_E2E_RUN=marker), stdin=subprocess.DEVNULL,
         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     watcher = None

@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""Reads what each test runner itself reported in ctest's log and gives the verdict of a test run.
+
+An exit code can be lost on the way (a runner started through Wine, a program that crashes
+after it has printed its failures), so a ctest entry counts as passed only when ctest saw it
+pass and its runner's own report says so: GoogleTest's "[==========] N tests ... ran." with
+"[  PASSED  ]" and no "[  FAILED  ]" test, unittest's "Ran N tests" with "OK", or libFuzzer's
+"Done N runs". An entry whose output holds none of these failed: it never finished. Test cases
+are counted across every level; a skipped one is counted as skipped, never as passed.
+
+    read_reports.py BUILD_DIR...    prints what failed or was skipped and the summary line, and
+                                    ends with exit code 1 when anything failed.
+"""
+
+import re
+import sys
+from dataclasses import dataclass, field
+from pathlib import Path
+
+LEVELS = ('native', 'fuzz', 'in-process', 'end to end', 'release')
+
+
+@dataclass
+class Entry:
+    name: str
+    ctest_passed: bool
+    output: str
+    level: str = ''
+    cases: int = 0
+    failed_cases: list = field(default_factory=list)
+    skipped_cases: list = field(default_factory=list)
+    problem: str = ''  # why the entry counts as failed, when it does
+
+    @property
+    def passed(self):
+        return not self.problem
+
+
+def read_log(build_dir):
+    """The entries of ctest's last run in build_dir, or None when there is no log."""
+    log = Path(build_dir) / 'Testing' / 'Temporary' / 'LastTest.log'
+    if not log.exists():
+        return None
+    text = log.read_text(encoding='utf-8', errors='replace')
+    entries = []
+    for block in re.split(r'\n(?=\d+/\d+ Testing: )', text)[1:]:
+        name = re.match(r'\d+/\d+ Testing: (\S+)', block).group(1)
+        output = re.search(r'\nOutput:\n-+\n(.*?)<end of output>', block, re.S)
+        entries.append(Entry(name, '\nTest Passed.' in block, output.group(1) if output else ''))
+    return entries
+
+
+def level_of(name, native):
+    if name.startswith('fuzz_'):
+        return 'fuzz'
+    if name.startswith('e2e_'):
+        return 'end to end'
+    if name.startswith('release_'):
+        return 'release'
+    return 'native' if native else 'in-process'
+
+
+def judge_googletest(entry):
+    out = entry.output
+    entry.cases = int(re.findall(r'^\[==========\] (\d+) tests? from .* ran\.', out, re.M)[-1])
+    entry.failed_cases = sorted(set(re.findall(r'^\[  FAILED  \] (\S+\.\S+)', out, re.M)))
+    entry.skipped_cases = sorted(set(re.findall(r'^\[  SKIPPED \] (\S+\.\S+)', out, re.M)))
+    if entry.failed_cases:
+        entry.problem = f'{len(entry.failed_cases)} of {entry.cases} GoogleTest tests failed'
+    elif not re.search(r'^\[  PASSED  \] \d+ tests?\.', out, re.M):
+        entry.problem = 'GoogleTest never reported its tests passed'
+
+
+def judge_unittest(entry):
+    out = entry.output
+    entry.cases = int(re.findall(r'^Ran (\d+) tests? in ', out, re.M)[-1])
+    entry.failed_cases = re.findall(r'^(?:FAIL|ERROR): (\S+)', out, re.M)
+    entry.skipped_cases = [f'{name}: {reason}' for name, reason in
+                           re.findall(r'^(\w+) \(.*\) \.\.\. skipped (.*)$', out, re.M)]
+    verdict = re.findall(r'^(OK|FAILED)(?: \((.*)\))?$', out, re.M)
+    if not verdict:
+        entry.problem = 'unittest gave no verdict'
+    elif verdict[-1][0] == 'FAILED':
+        entry.problem = f'unittest: FAILED ({verdict[-1][1]})'
+
+
+def judge_fuzzer(entry):
+    entry.cases = 1
+    if re.search(r'^==\d+==ERROR|^SUMMARY: ', entry.output, re.M):
+        entry.failed_cases = [entry.name]
+        entry.problem = 'the fuzzer found a fault'
+
+
+def judge(entry):
+    """Reads the entry's report; a run that ctest saw fail fails whatever its report says."""
+    out = entry.output
+    if re.search(r'^\[==========\] \d+ tests? from .* ran\.', out, re.M):
+        judge_googletest(entry)
+    elif re.search(r'^Ran \d+ tests? in ', out, re.M):
+        judge_unittest(entry)
+    elif re.search(r'^Done \d+ runs in ', out, re.M):
+        judge_fuzzer(entry)
+    else:
+        entry.problem = 'no report of its tests: the runner did not finish'
+    if not entry.problem and entry.cases == 0:
+        entry.problem = 'ran no test'
+    if not entry.problem and not entry.ctest_passed:
+        entry.problem = 'its report says passed, but it ended with a failure'
+
+
+def main(build_dirs):
+    entries, missing = [], []
+    for build_dir in build_dirs:
+        found = read_log(build_dir)
+        if found is None:
+            missing.append(build_dir)
+            continue
+        native = 'native' in Path(build_dir).name
+        for entry in found:
+            entry.level = level_of(entry.name, native)
+            judge(entry)
+            entries.append(entry)
+
+    for entry in entries:
+        for skipped in entry.skipped_cases:
+            print(f'skipped in {entry.name}: {skipped}')
+        if entry.passed:
+            continue
+        if entry.ctest_passed:  # ctest showed nothing of it: show its output here
+            print(f'---- output of {entry.name}, which ctest reported as passed')
+            print(entry.output.rstrip())
+            print('----')
+        print(f'FAILED {entry.name}: {entry.problem}')
+        for case in entry.failed_cases:
+            print(f'    {case}')
+    for entry in entries:
+        for sweep in re.findall(r'^fault sweep: .*$', entry.output, re.M):
+            print(sweep)
+
+    passed = sum(entry.passed for entry in entries)
+    failed = len(entries) - passed + len(missing)
+    for build_dir in missing:
+        print(f'FAILED: no test log in {build_dir}')
+    per_level = {level: sum(e.cases for e in entries if e.level == level) for level in LEVELS}
+    cases = sum(per_level.values())
+    skipped = sum(len(e.skipped_cases) for e in entries)
+    failed_cases = sum(len(e.failed_cases) for e in entries)
+    levels = ', '.join(f'{n} {level}' for level, n in per_level.items() if n)
+    print(f'ctest: {passed} passed, {failed} failed ({cases} test cases: {levels}; '
+          f'{failed_cases} failed, {skipped} skipped)')
+    return 1 if failed else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv[1:]))
