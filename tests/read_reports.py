@@ -3,8 +3,8 @@
 
 An exit code can be lost on the way (a runner started through Wine, a program that crashes
 after it has printed its failures), so a ctest entry counts as passed only when ctest saw it
-pass and its runner's own report says so: GoogleTest's "[==========] N tests ... ran." with
-"[  PASSED  ]" and no "[  FAILED  ]" test, unittest's "Ran N tests" with "OK", or libFuzzer's
+pass and its runner's own report says so: GoogleTest's "[==========] Running N tests" that ends
+in "[  PASSED  ]" with no "[  FAILED  ]" test, unittest's "Ran N tests" with "OK", or libFuzzer's
 "Done N runs". An entry whose output holds none of these failed: it never finished. Test cases
 are counted across every level; a skipped one is counted as skipped, never as passed.
 
@@ -62,13 +62,13 @@ def level_of(name, native):
 
 def judge_googletest(entry):
     out = entry.output
-    entry.cases = int(re.findall(r'^\[==========\] (\d+) tests? from .* ran\.', out, re.M)[-1])
+    entry.cases = int(re.findall(r'^\[==========\] Running (\d+) tests? ', out, re.M)[-1])
     entry.failed_cases = sorted(set(re.findall(r'^\[  FAILED  \] (\S+\.\S+)', out, re.M)))
     entry.skipped_cases = sorted(set(re.findall(r'^\[  SKIPPED \] (\S+\.\S+)', out, re.M)))
     if entry.failed_cases:
         entry.problem = f'{len(entry.failed_cases)} of {entry.cases} GoogleTest tests failed'
     elif not re.search(r'^\[  PASSED  \] \d+ tests?\.', out, re.M):
-        entry.problem = 'GoogleTest never reported its tests passed'
+        entry.problem = 'GoogleTest did not finish'
 
 
 def judge_unittest(entry):
@@ -94,7 +94,7 @@ def judge_fuzzer(entry):
 def judge(entry):
     """Reads the entry's report; a run that ctest saw fail fails whatever its report says."""
     out = entry.output
-    if re.search(r'^\[==========\] \d+ tests? from .* ran\.', out, re.M):
+    if re.search(r'^\[==========\] Running \d+ tests? ', out, re.M):
         judge_googletest(entry)
     elif re.search(r'^Ran \d+ tests? in ', out, re.M):
         judge_unittest(entry)
