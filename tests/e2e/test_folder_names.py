@@ -49,7 +49,7 @@ class FolderNames(WineTestCase):
         self.prefix.run(folder / 'probe.exe', cwd=folder, env={'VT_STANDIN_LOG': windows_path(log)})
         [probe] = read_standin_log(log)
         # '?' stands for a letter that the code page lacks; no folder name holds one.
-        self.assertIn('?', probe['directory'], 'the code page spells the folder: nothing to test')
+        self.assertIn('?', probe['directory'], 'the narrow path has every letter: nothing to test')
         (folder / 'probe.exe').unlink()
         short = self.winepath('-s', windows_path(folder))
         self.assertTrue(short.isascii() and '~' in short, f'no short name: {short}')
@@ -76,6 +76,8 @@ class FolderNames(WineTestCase):
         write_file(app / 'patches/VTConsole.exe', new)
         write_file(app / 'patches/lib/vt-client.jar', 'new client')
 
+        # Wine tells each process its long path, also the two started from the short folder, so
+        # each of the three must find the short form itself.
         run = self.launch(app)
 
         self.assertEqual(run.exit_code, 0)
