@@ -1,8 +1,10 @@
 #include "install/install_mode.h"
 
 #include <cstring>
+#include <cwchar>
 
 #include "install/import_path.h"
+#include "launcher/faithful_path.h"
 #include "launcher/platform.h"
 #include "launcher/text.h"
 
@@ -14,9 +16,11 @@ const char* const INSTALL_IMPORT_FILES[] = {"services.xml", "connections.xml", n
 
 constexpr char SETUP_COMMAND_LINE[] = ".\\Setup.exe";
 
-// The narrow-character records; the wide ones are larger and would make the calls fail.
+// The records of the narrow calls, which fail when given the larger wide ones; the wide module
+// entry goes to Module32FirstW alone.
 static_assert(sizeof(PROCESSENTRY32) == 296, "the narrow 32-bit process entry");
 static_assert(sizeof(MODULEENTRY32) == 548, "the narrow 32-bit module entry");
+static_assert(sizeof(MODULEENTRY32W) == 1064, "the wide 32-bit module entry");
 
 enum class ParentLookup { NoSnapshot, NotFound, Found };
 
@@ -44,6 +48,23 @@ ParentLookup FindParentProcessId(DWORD* parentId)
     return result;
 }
 
+// Writes the path of the snapshot's first module into the MAX_PATH bytes of source: the narrow
+// entry's, or its short form where that names another folder (see faithful_path.h). The entries'
+// path fields are read only when they hold a terminator, so no copy can run past a record.
+bool ReadParentPath(HANDLE snapshot, const MODULEENTRY32& module, char* source)
+{
+    if (std::memchr(module.szExePath, '\0', sizeof module.szExePath) == nullptr) return false;
+    if (!JoinText(source, MAX_PATH, module.szExePath, "")) return false;
+
+    MODULEENTRY32W wideModule;
+    std::memset(&wideModule, 0, sizeof wideModule);
+    wideModule.dwSize = sizeof wideModule;
+    if (!platform::Module32FirstW(snapshot, &wideModule)) return false;
+    const std::size_t wideRoom = sizeof wideModule.szExePath / sizeof wideModule.szExePath[0];
+    if (std::wmemchr(wideModule.szExePath, L'\0', wideRoom) == nullptr) return false;
+    return EnsureFaithfulPath(source, wideModule.szExePath);
+}
+
 // Copies each of INSTALL_IMPORT_FILES that lies beside the parent's executable into the current
 // directory, unless a file of that name is there already. Every failure just leaves a name
 // uncopied.
@@ -56,11 +77,8 @@ void ImportInstallerFiles(DWORD parentId)
     std::memset(&module, 0, sizeof module);
     module.dwSize = sizeof module;
     char source[MAX_PATH];
-    // A process's first module is its executable. Its path field is read only when it holds a
-    // terminator, so the copy below cannot run past the record.
-    if (platform::Module32First(snapshot, &module) &&
-        std::memchr(module.szExePath, '\0', sizeof module.szExePath) != nullptr &&
-        JoinText(source, sizeof source, module.szExePath, "")) {
+    // A process's first module is its executable.
+    if (platform::Module32First(snapshot, &module) && ReadParentPath(snapshot, module, source)) {
         for (const char* const* name = INSTALL_IMPORT_FILES; *name != nullptr; ++name) {
             // A name that does not fit after the parent's directory is skipped, not cut.
             if (PlaceFileName(source, sizeof source, *name)) {

@@ -6,6 +6,7 @@
 #include "config/registry_defaults.h"
 #include "install/install_mode.h"
 #include "launcher/client.h"
+#include "launcher/faithful_path.h"
 #include "launcher/platform.h"
 #include "launcher/process_start.h"
 #include "launcher/text.h"
@@ -40,6 +41,18 @@ bool EntryExists(const char* name)
     return true;
 }
 
+// The executable's own path, in the MAX_PATH bytes of path: as GetModuleFileNameA gives it, or
+// its short form where that names another folder (see faithful_path.h).
+bool ReadExecutablePath(char* path)
+{
+    const DWORD length = platform::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return false;
+    WCHAR wide[MAX_PATH];
+    const DWORD wideLength = platform::GetModuleFileNameW(nullptr, wide, MAX_PATH);
+    if (wideLength == 0 || wideLength >= MAX_PATH) return false;
+    return EnsureFaithfulPath(path, wide);
+}
+
 // The normal start, in the application directory.
 int RunNormalStart(const char* applicationDirectory)
 {
@@ -71,8 +84,7 @@ int RunNormalStart(const char* applicationDirectory)
 int RunLaunchSequence(const char* commandLine)
 {
     char path[MAX_PATH];
-    const DWORD length = platform::GetModuleFileNameA(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) return FailStart();
+    if (!ReadExecutablePath(path)) return FailStart();
 
     char* lastBackslash = std::strrchr(path, '\\');
     if (lastBackslash == nullptr) return FailStart();

@@ -55,6 +55,14 @@ BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry);
 BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry);
 BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry);
 
+// Wide paths, read only to tell whether a narrow path names the file it was made for, and to
+// find the short form that stands in for it where it does not.
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
+BOOL Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry);
+DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size);
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR narrow,
+                        int narrowSize, LPCSTR defaultCharacter, LPBOOL usedDefaultCharacter);
+
 // Registry.
 LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result);
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,

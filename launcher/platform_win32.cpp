@@ -116,6 +116,28 @@ BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
     return ::Module32First(snapshot, entry);
 }
 
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
+{
+    return ::GetModuleFileNameW(module, buffer, size);
+}
+
+BOOL Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry)
+{
+    return ::Module32FirstW(snapshot, entry);
+}
+
+DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size)
+{
+    return ::GetShortPathNameW(longPath, shortPath, size);
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR narrow,
+                        int narrowSize, LPCSTR defaultCharacter, LPBOOL usedDefaultCharacter)
+{
+    return ::WideCharToMultiByte(codePage, flags, wide, wideLength, narrow, narrowSize,
+                                 defaultCharacter, usedDefaultCharacter);
+}
+
 LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)
 {
     return ::RegCreateKeyA(root, subKey, result);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace fault {
 namespace {
@@ -43,6 +44,40 @@ State& TheState()
 {
     static State state;
     return state;
+}
+
+// The wide module paths, where a test gave them; otherwise the narrow ones stand for them too.
+struct WideState {
+    std::wstring modulePath;
+    std::wstring moduleExecutablePath;
+    bool shortNamesOff = false;
+};
+
+WideState& TheWideState()
+{
+    static WideState state;
+    return state;
+}
+
+std::wstring Widen(const std::string& narrow)
+{
+    std::wstring wide(narrow.size(), L'\0');
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, narrow.data(),
+                                             static_cast<int>(narrow.size()), &wide[0],
+                                             static_cast<int>(wide.size()));
+    wide.resize(static_cast<std::size_t>(length));
+    return wide;
+}
+
+// As the system makes a narrow path: best-fit look-alikes, '?' where there is none.
+std::string Narrow(const std::wstring& wide)
+{
+    std::string narrow(wide.size() * 4, '\0');
+    const int length = ::WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(wide.size()),
+                                             &narrow[0], static_cast<int>(narrow.size()),
+                                             nullptr, nullptr);
+    narrow.resize(static_cast<std::size_t>(length));
+    return narrow;
 }
 
 // Stand-in handles of recorded process starts: odd values that no real handle has.
@@ -96,7 +131,11 @@ bool Fails(Op op)
 
 }  // namespace
 
-void Reset() { TheState() = State(); }
+void Reset()
+{
+    TheState() = State();
+    TheWideState() = WideState();
+}
 
 void FailCalls(Op op, unsigned first, unsigned count, unsigned long error)
 {
@@ -117,6 +156,7 @@ const std::vector<Op>& CallOrder() { return TheState().callOrder; }
 
 void StandInForModuleSnapshots(const std::string& executablePath)
 {
+    TheWideState().moduleExecutablePath.clear();
     TheState().standInModules = true;
     TheState().moduleExecutablePath = executablePath;
 }
@@ -131,7 +171,11 @@ void SetParentProcessId(unsigned long parentId)
     TheState().parentGiven = true;
     TheState().parentId = parentId;
 }
-void SetModulePath(const std::string& path) { TheState().modulePath = path; }
+void SetModulePath(const std::string& path)
+{
+    TheWideState().modulePath.clear();
+    TheState().modulePath = path;
+}
 void RecordProcessStarts() { TheState().recordStarts = true; }
 const std::vector<ProcessStart>& ProcessStarts() { return TheState().starts; }
 unsigned ClosedStandInHandles() { return TheState().closedStandIns; }
@@ -141,6 +185,20 @@ unsigned long SleptMilliseconds() { return TheState().slept; }
 const std::vector<MessageBoxCall>& MessageBoxes() { return TheState().messageBoxes; }
 void ResolveHostNames(const std::vector<std::string>& names) { TheState().resolvable = names; }
 const std::vector<std::string>& LookedUpHostNames() { return TheState().lookedUp; }
+
+void SetModulePath(const std::wstring& path)
+{
+    SetModulePath(Narrow(path));
+    TheWideState().modulePath = path;
+}
+
+void StandInForModuleSnapshots(const std::wstring& executablePath)
+{
+    StandInForModuleSnapshots(Narrow(executablePath));
+    TheWideState().moduleExecutablePath = executablePath;
+}
+
+void SwitchOffShortNames() { TheWideState().shortNamesOff = true; }
 
 }  // namespace fault
 
@@ -327,6 +385,60 @@ BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
     std::memcpy(entry->szExePath, path.data(), length);
     entry->szExePath[length] = '\0';
     return TRUE;
+}
+
+DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
+{
+    if (Fails(Op::GetModuleFileNameW)) return 0;
+    const fault::WideState& w = fault::TheWideState();
+    const std::string& narrow = TheState().modulePath;
+    if (w.modulePath.empty() && narrow.empty()) return ::GetModuleFileNameW(module, buffer, size);
+    const std::wstring path = w.modulePath.empty() ? fault::Widen(narrow) : w.modulePath;
+    // Cut as GetModuleFileNameA cuts.
+    const DWORD length = static_cast<DWORD>(path.size());
+    if (length >= size) {
+        std::wmemcpy(buffer, path.data(), size);
+        buffer[size - 1] = L'\0';
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return size;
+    }
+    std::wmemcpy(buffer, path.c_str(), length + 1);
+    return length;
+}
+
+BOOL Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry)
+{
+    if (Fails(Op::Module32FirstW)) return FALSE;
+    if (snapshot != fault::STAND_IN_SNAPSHOT) return ::Module32FirstW(snapshot, entry);
+    const fault::WideState& w = fault::TheWideState();
+    const std::wstring path = w.moduleExecutablePath.empty()
+                                  ? fault::Widen(TheState().moduleExecutablePath)
+                                  : w.moduleExecutablePath;
+    const std::size_t room = sizeof entry->szExePath / sizeof entry->szExePath[0];
+    const std::size_t length = std::min(path.size(), room - 1);
+    std::wmemcpy(entry->szExePath, path.data(), length);
+    entry->szExePath[length] = L'\0';
+    return TRUE;
+}
+
+DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size)
+{
+    if (Fails(Op::GetShortPathNameW)) return 0;
+    if (!fault::TheWideState().shortNamesOff) return ::GetShortPathNameW(longPath, shortPath, size);
+    // What Win32 gives where no component has a short name: the path as it is, or the room
+    // that it needs.
+    const DWORD length = static_cast<DWORD>(std::wcslen(longPath));
+    if (length >= size) return length + 1;
+    std::wmemcpy(shortPath, longPath, length + 1);
+    return length;
+}
+
+int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR narrow,
+                        int narrowSize, LPCSTR defaultCharacter, LPBOOL usedDefaultCharacter)
+{
+    if (Fails(Op::WideCharToMultiByte)) return 0;
+    return ::WideCharToMultiByte(codePage, flags, wide, wideLength, narrow, narrowSize,
+                                 defaultCharacter, usedDefaultCharacter);
 }
 
 LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)

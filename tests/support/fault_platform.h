@@ -5,7 +5,8 @@
 // Win32 or C runtime call unless a test has asked for something else:
 // - a failure of chosen calls of one operation, or of the n-th failable operation of a run,
 //   with the last-error code the test names;
-// - a module path other than the test program's own;
+// - a module path other than the test program's own, narrow or wide;
+// - a volume that keeps no short names;
 // - process starts that are recorded instead of made;
 // - a Sleep that is counted, never slept;
 // - a message box that is recorded, never shown;
@@ -23,6 +24,7 @@ namespace fault {
 
 enum class Op {
     GetModuleFileNameA, SetCurrentDirectoryA, CreateProcessA, WaitForSingleObject, CloseHandle,
+    GetModuleFileNameW, Module32FirstW, GetShortPathNameW, WideCharToMultiByte,
     FindFirstFileA, FindNextFileA, GetFileAttributesA, SetFileAttributesA, CreateDirectoryA,
     RemoveDirectoryA, MoveFileExA, CopyFileA, DeleteFileA, CreateToolhelp32Snapshot,
     Process32First, Process32Next, Module32First, RegCreateKeyA, RegQueryValueExA,
@@ -75,6 +77,14 @@ const std::vector<unsigned long>& ModuleSnapshotProcessIds();
 // GetModuleFileNameA reports this path (copied as the real call would copy it) instead of the
 // test program's own.
 void SetModulePath(const std::string& path);
+
+// Wide paths. A narrow module path also stands for its wide form, and a wide one for its own
+// narrow form as the system makes it, with best-fit look-alikes for characters that the ANSI
+// code page lacks. GetModuleFileNameW and Module32FirstW report the wide forms.
+void SetModulePath(const std::wstring& path);
+void StandInForModuleSnapshots(const std::wstring& executablePath);
+// GetShortPathNameW gives back the long path, as on a volume without short names.
+void SwitchOffShortNames();
 
 // CreateProcessA records the start and reports success with stand-in handles, which
 // WaitForSingleObject and CloseHandle accept, instead of starting anything.

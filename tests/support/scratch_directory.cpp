@@ -11,7 +11,9 @@ void RemoveTree(const std::string& directory)
     HANDLE find = ::FindFirstFileA((directory + "\\*").c_str(), &entry);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            const std::string name = entry.cFileName;
+            // The short name reaches an entry whose long name the ANSI code page cannot spell.
+            const std::string name =
+                entry.cAlternateFileName[0] != '\0' ? entry.cAlternateFileName : entry.cFileName;
             if (name == "." || name == "..") continue;
             const std::string path = directory + "\\" + name;
             ::SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
@@ -94,4 +96,20 @@ bool DirectoryExists(const std::string& path)
 {
     const DWORD attributes = ::GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string MakeWideDirectory(const std::wstring& path)
+{
+    if (!::CreateDirectoryW(path.c_str(), nullptr)) throw std::runtime_error("no wide directory");
+    wchar_t shortForm[MAX_PATH];
+    char narrow[MAX_PATH];
+    BOOL usedDefault = FALSE;
+    const DWORD length = ::GetShortPathNameW(path.c_str(), shortForm, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH ||
+        !::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, shortForm, -1, narrow, MAX_PATH,
+                               nullptr, &usedDefault) ||
+        usedDefault) {
+        throw std::runtime_error("no faithful short form");
+    }
+    return narrow;
 }

@@ -16,6 +16,7 @@ public:
 
     // The directory's absolute path, with a trailing backslash.
     const std::string& Path() const { return path_; }
+    std::wstring WidePath() const { return std::wstring(path_.begin(), path_.end()); }  // ASCII
 
 private:
     std::string path_;
@@ -29,5 +30,9 @@ bool FileExists(const std::string& path);
 bool DirectoryExists(const std::string& path);
 // Removes a directory with everything in it, read-only entries included.
 void RemoveTree(const std::string& directory);
+// Creates the directory path, whose parent exists, and returns its short form in the ANSI code
+// page: the helpers above reach it by that name even where its own has letters that the code
+// page lacks.
+std::string MakeWideDirectory(const std::wstring& path);
 
 #endif

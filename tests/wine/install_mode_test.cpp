@@ -29,6 +29,9 @@ std::string DescribeCalls()
         case Op::CreateToolhelp32Snapshot: word = "snapshot"; break;
         case Op::Process32First: word = "first"; break;
         case Op::Module32First: word = "module"; break;
+        case Op::Module32FirstW: word = "wide"; break;
+        case Op::WideCharToMultiByte: word = "render"; break;
+        case Op::GetShortPathNameW: word = "short"; break;
         case Op::CopyFileA: word = "copy"; break;
         case Op::CreateProcessA: word = "start"; break;
         case Op::WaitForSingleObject: word = "wait"; break;
@@ -51,7 +54,8 @@ protected:
     void SetUp() override { Prepare(scratch.Path() + "installer\\installer.exe"); }
     void TearDown() override { fault::Reset(); }
 
-    static void Prepare(const std::string& parentExecutable)
+    template <typename Path>
+    static void Prepare(const Path& parentExecutable)
     {
         fault::Reset();
         fault::RecordProcessStarts();
@@ -66,7 +70,8 @@ TEST_F(InstallMode, ClosesEachSnapshotBeforeTheNextAndWaitsForSetupInItsOwnGroup
 {
     RunInstallMode();
 
-    EXPECT_EQ(DescribeCalls(), "snapshot first close snapshot module copy copy close "
+    // The wide entry only tells that the narrow path is faithful; no short form is sought.
+    EXPECT_EQ(DescribeCalls(), "snapshot first close snapshot module wide render copy copy close "
                                "start wait close close");
     EXPECT_EQ(fault::ModuleSnapshotProcessIds(), std::vector<unsigned long>{PARENT_ID});
     ASSERT_EQ(fault::ProcessStarts().size(), 1u);
@@ -179,6 +184,40 @@ TEST_F(InstallMode, ParentPathWithoutBackslashCopiesNothingButStillRunsSetup)
     EXPECT_EQ(fault::StandInHandleEvents(), SETUP_WAITED_FOR);
 }
 
+TEST_F(InstallMode, InstallerInAFolderThatTheCodePageCannotSpellIsReachedByItsShortForm)
+{
+    // The narrow path of the installer names a folder of look-alikes, which exists here with
+    // files of its own; the installer's own files are reached only by the short form.
+    const std::wstring folder = scratch.WidePath() + L"Zażółć gęślą";
+    const std::string shortFolder = MakeWideDirectory(folder);
+    char lookAlike[MAX_PATH];  // as the system makes the narrow path: "Zazólc gesla"
+    ASSERT_NE(::WideCharToMultiByte(CP_ACP, 0, folder.c_str(), -1, lookAlike, MAX_PATH, nullptr,
+                                    nullptr), 0);
+    ASSERT_EQ(std::string(lookAlike), scratch.Path() + "Zaz\xf3lc gesla");
+    for (const std::string& directory : {shortFolder, std::string(lookAlike)}) {
+        WriteFile(directory + "\\installer.exe", "");
+        WriteFile(directory + "\\services.xml", directory);
+        WriteFile(directory + "\\connections.xml", directory);
+    }
+    for (const bool shortNames : {true, false}) {
+        SCOPED_TRACE(shortNames ? "short names" : "no short names");
+        ScratchDirectory here;
+        Prepare(folder + L"\\installer.exe");
+        if (!shortNames) fault::SwitchOffShortNames();
+
+        RunInstallMode();
+
+        for (const char* name : {"services.xml", "connections.xml"}) {
+            if (shortNames) {
+                EXPECT_EQ(ReadFile(name), shortFolder) << name;
+            } else {
+                EXPECT_FALSE(FileExists(name)) << name;
+            }
+        }
+        EXPECT_EQ(fault::StandInHandleEvents(), SETUP_WAITED_FOR);
+    }
+}
+
 TEST_F(InstallMode, FailuresThatWineDoesNotProduce)
 {
     struct Case {
@@ -188,6 +227,8 @@ TEST_F(InstallMode, FailuresThatWineDoesNotProduce)
         unsigned long error;
         const char* calls;
     };
+    // The installer lies in a folder that the ANSI code page cannot spell, so every call that
+    // leads to its short form is made.
     const Case cases[] = {
         {"no process snapshot: Setup is not run", Op::CreateToolhelp32Snapshot, 1,
          ERROR_NOT_ENOUGH_MEMORY, "snapshot"},
@@ -197,13 +238,26 @@ TEST_F(InstallMode, FailuresThatWineDoesNotProduce)
          "snapshot first close snapshot start wait close close"},
         {"no module entry", Op::Module32First, 1, ERROR_NO_MORE_FILES,
          "snapshot first close snapshot module close start wait close close"},
+        {"no wide module entry", Op::Module32FirstW, 1, ERROR_NO_MORE_FILES,
+         "snapshot first close snapshot module wide close start wait close close"},
+        {"the faithfulness test fails", Op::WideCharToMultiByte, 1, ERROR_NO_UNICODE_TRANSLATION,
+         "snapshot first close snapshot module wide render close start wait close close"},
+        {"no short form", Op::GetShortPathNameW, 1, ERROR_ACCESS_DENIED,
+         "snapshot first close snapshot module wide render short close start wait close close"},
+        {"the short form cannot be converted", Op::WideCharToMultiByte, 2,
+         ERROR_NO_UNICODE_TRANSLATION,
+         "snapshot first close snapshot module wide render short render close start wait close "
+         "close"},
         {"Setup cannot be started", Op::CreateProcessA, 1, ERROR_FILE_NOT_FOUND,
-         "snapshot first close snapshot module copy copy close start"},
+         "snapshot first close snapshot module wide render short render copy copy close start"},
     };
+    const std::wstring folder = scratch.WidePath() + L"Zażółć gęślą";
+    const std::string shortFolder = MakeWideDirectory(folder);
+    WriteFile(shortFolder + "\\installer.exe", "");
+    WriteFile(shortFolder + "\\services.xml", "installer's");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Prepare(scratch.Path() + "installer\\installer.exe");
-        WriteFile("installer\\services.xml", "installer's");
+        Prepare(folder + L"\\installer.exe");
         fault::FailCalls(c.op, c.first, 1, c.error);
 
         RunInstallMode();

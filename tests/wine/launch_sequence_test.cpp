@@ -52,30 +52,75 @@ TEST_F(LaunchSequence, FailureMessageHasNoOwnerNoCaptionAndOnlyAnOkButton)
 
 TEST_F(LaunchSequence, FailsBeforeAnythingElseWhenItsOwnPathIsUnusable)
 {
+    // A launcher in a folder that the ANSI code page (1252 here) cannot spell: only the short
+    // form of its path names it.
+    const std::string folder = MakeWideDirectory(scratch.WidePath() + L"Zażółć gęślą");
+    WriteFile(folder + "\\VTConsole.exe", "");
+    const std::wstring unspellable = scratch.WidePath() + L"Zażółć gęślą\\VTConsole.exe";
+    BOOL usedDefault = FALSE;
+    char narrow[MAX_PATH];
+    ASSERT_NE(::WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, unspellable.c_str(), -1, narrow,
+                                    MAX_PATH, nullptr, &usedDefault), 0);
+    ASSERT_TRUE(usedDefault) << "this code page spells the folder: its short form is not needed";
+
+    using fault::Op;
     struct Case {
         const char* name;
-        std::string modulePath;
-        bool failCall;
+        std::string modulePath;  // empty: the test program's own, or the unspellable one
+        bool unspellable;
+        Op failing;  // Op::Count: none
+        unsigned failingCall;
+        bool shortNamesOff;
     };
+    const std::string tooLong = "C:\\" + std::string(251, 'a') + "\\b.exe";
     const Case cases[] = {
-        {"call fails", "", true},
-        {"path of 260 characters", "C:\\" + std::string(251, 'a') + "\\b.exe", false},
-        {"path with no backslash", "VTConsole.exe", false},
+        {"GetModuleFileNameA fails", "", false, Op::GetModuleFileNameA, 1, false},
+        {"path of 260 characters", tooLong, false, Op::Count, 0, false},
+        {"path with no backslash", "VTConsole.exe", false, Op::Count, 0, false},
+        {"GetModuleFileNameW fails", "", false, Op::GetModuleFileNameW, 1, false},
+        {"the faithfulness test fails", "", false, Op::WideCharToMultiByte, 1, false},
+        {"GetShortPathNameW fails", "", true, Op::GetShortPathNameW, 1, false},
+        {"the short form cannot be converted", "", true, Op::WideCharToMultiByte, 2, false},
+        {"no short names on the volume", "", true, Op::Count, 0, true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         fault::Reset();
         fault::RecordProcessStarts();
-        if (c.failCall) fault::FailAlways(fault::Op::GetModuleFileNameA, ERROR_ACCESS_DENIED);
+        if (c.failing != Op::Count) {
+            fault::FailCalls(c.failing, c.failingCall, 1, ERROR_NO_UNICODE_TRANSLATION);
+        }
+        if (c.unspellable) fault::SetModulePath(unspellable);
         if (!c.modulePath.empty()) fault::SetModulePath(c.modulePath);
+        if (c.shortNamesOff) fault::SwitchOffShortNames();
 
         // Even the install option cannot get past an unusable path.
         EXPECT_EQ(RunLaunchSequence("--install"), 1);
 
         EXPECT_TRUE(ShowedFailure());
-        EXPECT_EQ(fault::Calls(fault::Op::SetCurrentDirectoryA), 0u);
-        EXPECT_EQ(fault::Calls(fault::Op::FindFirstFileA), 0u);
+        EXPECT_EQ(fault::Calls(Op::SetCurrentDirectoryA), 0u);
+        EXPECT_EQ(fault::Calls(Op::FindFirstFileA), 0u);
         EXPECT_TRUE(fault::ProcessStarts().empty());
+        // Only a path that the code page cannot spell takes the road through its short form.
+        EXPECT_EQ(fault::Calls(Op::GetShortPathNameW) != 0, c.unspellable);
+    }
+}
+
+TEST_F(LaunchSequence, CodePageWithoutDefaultCharactersKeepsTheNarrowPath)
+{
+    // UTF-8 as the ANSI code page refuses the faithfulness test's flag and question (with one of
+    // these errors); it spells every path.
+    for (const DWORD error : {ERROR_INVALID_PARAMETER, ERROR_INVALID_FLAGS}) {
+        SCOPED_TRACE(error);
+        fault::Reset();
+        fault::RecordProcessStarts();
+        fault::SetModulePath(scratch.Path() + "VTConsole.exe");
+        fault::FailCalls(fault::Op::WideCharToMultiByte, 1, 1, error);
+
+        EXPECT_EQ(RunLaunchSequence(""), 0);
+
+        ExpectOneDetachedStart(CLIENT_COMMAND_LINE);
+        EXPECT_EQ(fault::Calls(fault::Op::GetShortPathNameW), 0u);
     }
 }
 
