@@ -101,7 +101,7 @@ class Release(unittest.TestCase):
                 self.assertEqual(sha256(without_signature(exe)), sha256(LAUNCHER.read_bytes()))
         checked = verify_release(DIST / 'file/VTConsole.exe', KEYS / 'ca.pem')
         self.assertEqual(checked.returncode, 0, checked.stdout + checked.stderr)
-        self.assertRegex(checked.stdout, r'^signature: valid.*\nsource: matches')
+        self.assertRegex(checked.stdout, r'^signature: valid.*\nsource: the build')
 
     def test_without_a_key_the_release_is_unsigned_and_says_so_once(self):
         done = release('no-key')
@@ -133,7 +133,7 @@ class Release(unittest.TestCase):
         # Without a CA file, only the system's store counts, and the test CA is not in it.
         checked = verify_release(DIST / 'file/VTConsole.exe')
         self.assertEqual(checked.returncode, 1)
-        self.assertRegex(checked.stdout, r'^signature: NOT valid.*\nsource: matches')
+        self.assertRegex(checked.stdout, r'^signature: NOT valid.*\nsource: the build')
 
 
 class SignedLauncher(WineTestCase):
