@@ -5,6 +5,7 @@ The keys are made for the test: a throwaway CA and its code-signing certificate.
 
 import hashlib
 import os
+import shutil
 import subprocess
 import unittest
 
@@ -29,7 +30,7 @@ def run(*command, **env):
 
 def make_keys():
     """A CA, a code-signing certificate, its key in a PKCS#12 file and on a SoftHSM2 token."""
-    run('rm', '-rf', KEYS)
+    shutil.rmtree(KEYS, ignore_errors=True)
     (KEYS / 'tokens').mkdir(parents=True)
     (KEYS / 'softhsm2.conf').write_text(f'directories.tokendir = {KEYS / "tokens"}\n'
                                         'objectstore.backend = file\n')
@@ -119,9 +120,10 @@ class Release(unittest.TestCase):
     def test_a_changed_byte_or_a_root_that_is_not_trusted_fails_the_check(self):
         signed = (DIST / 'file/VTConsole.exe').read_bytes()
         table = len(LAUNCHER.read_bytes())
-        changes = {'in the code': 2000,
-                   # The version of the PKCS#7 structure, which its verification ignores.
-                   'in the signature': table + 8 + 25}
+        # The version of the PKCS#7 structure, which its verification ignores: INTEGER 1.
+        version = table + 8 + 25
+        self.assertEqual(signed[version - 2:version + 1], b'\x02\x01\x01')
+        changes = {'in the code': 2000, 'in the signature': version}
         for case, at in changes.items():
             with self.subTest(case):
                 changed = bytearray(signed)
