@@ -119,19 +119,15 @@ class Release(unittest.TestCase):
 
     def test_a_changed_byte_or_a_root_that_is_not_trusted_fails_the_check(self):
         signed = (DIST / 'file/VTConsole.exe').read_bytes()
-        table = len(LAUNCHER.read_bytes())
-        # The version of the PKCS#7 structure, which its verification ignores: INTEGER 1.
-        version = table + 8 + 25
-        self.assertEqual(signed[version - 2:version + 1], b'\x02\x01\x01')
-        changes = {'in the code': 2000, 'in the signature': version}
-        for case, at in changes.items():
-            with self.subTest(case):
-                changed = bytearray(signed)
-                changed[at] ^= 1
-                write_file(DIST / 'changed.exe', bytes(changed))
-                checked = verify_release(DIST / 'changed.exe', KEYS / 'ca.pem')
-                self.assertEqual(checked.returncode, 1, checked.stdout)
-                self.assertIn('NOT', checked.stdout)
+        # A byte that the signature's own check ignores: the version of the PKCS#7 structure.
+        version = len(LAUNCHER.read_bytes()) + 8 + 25
+        self.assertEqual(signed[version - 2:version + 1], b'\x02\x01\x01')  # INTEGER 1
+        changed = bytearray(signed)
+        changed[version] ^= 1
+        write_file(DIST / 'changed.exe', bytes(changed))
+        checked = verify_release(DIST / 'changed.exe', KEYS / 'ca.pem')
+        self.assertEqual(checked.returncode, 1, checked.stdout)
+        self.assertRegex(checked.stdout, r'\nsource: NOT the build')
         # Without a CA file, only the system's store counts, and the test CA is not in it.
         checked = verify_release(DIST / 'file/VTConsole.exe')
         self.assertEqual(checked.returncode, 1)
