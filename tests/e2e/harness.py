@@ -104,6 +104,7 @@ class WinePrefix:
 
     def start(self):
         fresh = not self.path.exists()
+        self.path.parent.mkdir(parents=True, exist_ok=True)  # Wine makes only the prefix itself
         self._quiet(['wineserver', '-p'])
         if fresh:
             self.set_value(r'HKCU\Software\Wine\WineDbg', 'ShowCrashDialog', 'REG_DWORD', '0')
