@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "launcher/client.h"
 #include "launcher/launch_sequence.h"
 #include "tests/support/expect_start.h"
@@ -30,12 +32,24 @@ protected:
     ScratchDirectory scratch;
 };
 
-TEST_F(LaunchSequence, StartsTheClientDetachedAndEndsWithZero)
+// With the registry out of reach, each configuration step leaves a trace of its own in the call
+// order: the feature key (one RegCreateKeyA), the list (CopyFileA, OpenTextFile), the service
+// list and the preference key (CopyFileA, RegCreateKeyA).
+TEST_F(LaunchSequence, RunsTheStepsOfANormalStartInOrderAndStartsTheClientDetached)
 {
+    fault::FailAlways(fault::Op::RegCreateKeyA, ERROR_ACCESS_DENIED);
+
     EXPECT_EQ(RunLaunchSequence(""), 0);
 
     ExpectOneDetachedStart(CLIENT_COMMAND_LINE);
     EXPECT_TRUE(fault::MessageBoxes().empty());
+    using fault::Op;
+    EXPECT_EQ(fault::CallOrder(),
+              (std::vector<Op>{Op::GetModuleFileNameA, Op::SetCurrentDirectoryA,
+                               Op::FindFirstFileA, Op::FindFirstFileA, Op::FindFirstFileA,
+                               Op::RegCreateKeyA, Op::CopyFileA, Op::OpenTextFile, Op::CopyFileA,
+                               Op::RegCreateKeyA, Op::CreateProcessA, Op::CloseHandle,
+                               Op::CloseHandle}));
 }
 
 TEST_F(LaunchSequence, FailureMessageHasNoOwnerNoCaptionAndOnlyAnOkButton)
