@@ -53,15 +53,18 @@ void RewriteConnections()
         platform::CloseTextFile(source);
         return;
     }
-    if (!platform::CloseTextFile(copy)) copiedWhole = false;
     // A read error ends the loop like the end of the list, but leaves the end-of-file mark
     // clear: only a list read to its end may be replaced.
-    const bool readWhole = !stopped && platform::AtEndOfFile(source);
+    bool replace = scan.changed && !stopped && platform::AtEndOfFile(source) && copiedWhole;
+    // The copy must be on disk before it takes the list's place: the move alone may reach the
+    // disk before the data does, and a power cut would leave a list of zeros or cut short.
+    if (replace && !platform::FlushTextFile(copy)) replace = false;
+    if (!platform::CloseTextFile(copy)) replace = false;
     platform::CloseTextFile(source);
     // One move replaces the list, so there is never a moment without it; a copy that was not
     // written whole (a full disk) never takes its place.
-    if (!(scan.changed && readWhole && copiedWhole) ||
-        !platform::MoveFileExA(TEMPORARY_LIST, CONNECTION_LIST, MOVEFILE_REPLACE_EXISTING)) {
+    if (!replace || !platform::MoveFileExA(TEMPORARY_LIST, CONNECTION_LIST,
+                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         platform::DeleteFileA(TEMPORARY_LIST);
     }
 }

@@ -47,7 +47,6 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 BOOL DeleteFileA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped);
 
 // Process and module snapshots.
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);
@@ -85,6 +84,13 @@ bool WriteText(const char* text, FILE* file);
 bool AtEndOfFile(FILE* file);
 // Closes the stream; false when buffered text could not be written out.
 bool CloseTextFile(FILE* file);
+
+// Durability: a file's data on disk, not only in the system's cache, before it takes the place
+// of another file.
+BOOL FlushFileBuffers(HANDLE file);
+// Writes out the stream's buffer and then has the system write the file to disk (_commit);
+// false when either failed.
+bool FlushTextFile(FILE* file);
 
 // The process environment.
 const char* GetEnvironmentText(const char* name);

@@ -2,6 +2,8 @@
 
 #include "launcher/platform.h"
 
+#include <io.h>
+
 #include <cstdlib>
 
 namespace platform {
@@ -91,11 +93,6 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
 }
 
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
-{
-    return ::ReadFile(file, buffer, size, read, overlapped);
-}
-
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {
     return ::CreateToolhelp32Snapshot(flags, processId);
@@ -171,6 +168,13 @@ char* ReadLinePiece(char* buffer, int size, FILE* file)
 bool WriteText(const char* text, FILE* file) { return std::fputs(text, file) >= 0; }
 bool AtEndOfFile(FILE* file) { return std::feof(file) != 0; }
 bool CloseTextFile(FILE* file) { return std::fclose(file) == 0; }
+BOOL FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
+
+bool FlushTextFile(FILE* file)
+{
+    return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
 const char* GetEnvironmentText(const char* name) { return std::getenv(name); }
 
 }  // namespace platform

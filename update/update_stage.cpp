@@ -1,7 +1,5 @@
 #include "update/update_stage.h"
 
-#include <cstring>
-
 #include "launcher/platform.h"
 #include "launcher/process_start.h"
 
@@ -40,69 +38,32 @@ void StartUpdater()
     StartSuccessorAndExit(UPDATER_COMMAND);
 }
 
+// A copy is in the system's cache, not yet on disk: a power cut soon after could leave a
+// launcher of zeros or cut short, which cannot start at all. Not being able to flush it does not
+// stop the hand-over, though: the copy itself has succeeded.
+void FlushToDisk(const char* path)
+{
+    HANDLE file = platform::CreateFileA(path, GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return;
+    platform::FlushFileBuffers(file);
+    platform::CloseHandle(file);
+}
+
 void ReplaceLauncher()
 {
     if (!RetryWhileInUse(
             [] { return platform::CopyFileA(UPDATER_FILE, LAUNCHER_FILE, FALSE) != FALSE; })) {
         return;
     }
+    FlushToDisk(LAUNCHER_FILE);
     // The updater copy stays: it is running, and the new launcher removes it.
     StartSuccessorAndExit(LAUNCHER_COMMAND);
 }
 
-enum class Comparison { Same, Different, Unknown };
-
-HANDLE OpenForComparison(const char* path)
-{
-    // Whoever else has the file open, a running updater copy included, may go on using it.
-    return platform::CreateFileA(path, GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-Comparison CompareFiles(const char* first, const char* second)
-{
-    HANDLE files[] = {OpenForComparison(first), OpenForComparison(second)};
-    Comparison result = Comparison::Unknown;
-    if (files[0] != INVALID_HANDLE_VALUE && files[1] != INVALID_HANDLE_VALUE) {
-        char chunks[2][4096];
-        DWORD lengths[2];
-        for (;;) {
-            if (!platform::ReadFile(files[0], chunks[0], sizeof chunks[0], &lengths[0], nullptr) ||
-                !platform::ReadFile(files[1], chunks[1], sizeof chunks[1], &lengths[1], nullptr)) {
-                break;
-            }
-            if (lengths[0] != lengths[1] || std::memcmp(chunks[0], chunks[1], lengths[0]) != 0) {
-                result = Comparison::Different;
-                break;
-            }
-            if (lengths[0] == 0) {
-                result = Comparison::Same;
-                break;
-            }
-        }
-    }
-    for (HANDLE file : files) {
-        if (file != INVALID_HANDLE_VALUE) platform::CloseHandle(file);
-    }
-    return result;
-}
-
 void RemoveUpdater()
 {
-    // An updater copy that differs from the launcher is a hand-over that did not finish: the
-    // copy could not start, or could not replace the launcher. It is then the only copy of the
-    // new launcher, and deleting it would lose the update for good; it goes back to the patch
-    // tree instead, so that this start hands over again. Only a newer launcher already waiting
-    // there makes it stale.
-    if (CompareFiles(UPDATER_FILE, LAUNCHER_FILE) == Comparison::Different &&
-        platform::GetFileAttributesA(PENDING_LAUNCHER) == INVALID_FILE_ATTRIBUTES) {
-        if (platform::CreateDirectoryA(PATCH_TREE, nullptr) ||
-            platform::GetLastError() == ERROR_ALREADY_EXISTS) {
-            platform::MoveFileExA(UPDATER_FILE, PENDING_LAUNCHER, 0);
-        }
-        return;
-    }
     RetryWhileInUse([] { return platform::DeleteFileA(UPDATER_FILE) != FALSE; });
 }
 

@@ -21,9 +21,9 @@ constexpr unsigned UPDATE_RETRY_DELAY_MS = 1000;
 
 // Runs one stage in the current directory, which is the application directory. Stages 1 and 2
 // end the process with exit code 0 when they succeed, so their return means failure; stage 3
-// always returns; it puts an updater copy that differs from the launcher (a hand-over that did
-// not finish) back in the patch tree rather than deleting the only copy of the new launcher.
-// Any other number does nothing.
+// always returns. Stage 3 deletes whatever updater copy it finds: after a hand-over that did not
+// finish, that drops the new launcher, and the start goes on with the old one rather than
+// trying a copy again that may never start. Any other number does nothing.
 void RunUpdateStage(int stage);
 
 #endif

@@ -1,18 +1,23 @@
 """The self-update hand-over as a user meets it: one start of the old launcher with a new one
-waiting in the patch tree, and the stages that must wait for a file still in use."""
+waiting in the patch tree, the stages that must wait for a file still in use, the start after a
+hand-over that did not finish, and the order in which replaced files reach the disk."""
 
 import os
+import re
 import shutil
+import subprocess
 import unittest
 import uuid
 
 from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE, LAUNCHER,
-                     WineTestCase, make_installation, windows_path)
+                     RUN_TIMEOUT, WineTestCase, make_installation, windows_path)
 from update_support import holding, inventory, new_launcher_bytes, write_file
 
 UPDATER_START = ('.\\VTC_upd.exe', CREATE_NEW_PROCESS_GROUP)
 LAUNCHER_START = ('.\\VTConsole.exe', CREATE_NEW_PROCESS_GROUP)
 CLIENT_START = (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP)
+# Wine turns a flush into an fsync of the file and a move into a rename.
+TRACED_SYSCALLS = 'trace=fsync,fdatasync,rename,execve'
 
 
 class UpdateHandOver(WineTestCase):
@@ -66,6 +71,59 @@ class UpdateHandOver(WineTestCase):
             self.assertEqual(run.process_starts, [CLIENT_START])
             self.assertFalse((app / 'VTC_upd.exe').exists())
 
+    def launch_traced(self, app, **options):
+        """Runs the launcher under strace and returns the run and the traced calls in order, as
+        (call, text of its arguments). The renames happen in Wine's server, so the module's
+        server is ended for this run, and the run's first Wine process starts one under the
+        trace."""
+        probe = subprocess.run(['strace', '-f', '-o', '/dev/null', 'true'],
+                               capture_output=True, text=True)
+        if probe.returncode != 0:
+            self.skipTest(f'strace cannot trace here: {probe.stderr.strip()}')
+        trace = self.root / 'strace.log'
+        self.prefix.stop()
+        subprocess.run(['wineserver', '-w'], env=self.prefix.env, timeout=RUN_TIMEOUT)
+        try:
+            run = self.launch(app, wrapper=('strace', '--seccomp-bpf', '-f', '-y', '-o', str(trace),
+                                            '-e', TRACED_SYSCALLS), **options)
+        finally:
+            self.prefix.start()
+            # Wine's services start with the first process of a server and trace into its run:
+            # one Wine process outside any run brings them up, as for the module's first test.
+            subprocess.run(['wine', 'reg', 'query', r'HKCU\Software\Wine'], env=self.prefix.env,
+                           stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, timeout=RUN_TIMEOUT)
+        calls = re.findall(r'^\d+ +(\w+)\((.*)$', trace.read_text(errors='replace'), re.M)
+        self.assertTrue(any(name == 'execve' and 'wineserver' in arguments
+                            for name, arguments in calls), "Wine's server ran outside the trace")
+        return run, calls
+
+    def test_both_replaced_files_are_on_disk_before_they_take_their_place(self):
+        app = make_installation(self.root)
+        new = new_launcher_bytes()
+        write_file(app / 'patches/VTConsole.exe', new)
+        connections = app / 'conf/connections.xml'
+
+        run, calls = self.launch_traced(app, resolve=('main.veltrix.example',))
+
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual((app / 'VTConsole.exe').read_bytes(), new)
+        self.assertIn(b'<host>main.veltrix.example</host>', connections.read_bytes())
+
+        def first(names, *fragments):
+            """Where the first traced call of one of names with every fragment in its arguments
+            stands."""
+            for at, (call, arguments) in enumerate(calls):
+                if call in names and all(fragment in arguments for fragment in fragments):
+                    return at
+            self.fail(f'no {"/".join(names)} with {fragments} in the trace')
+
+        tmp, xml, launcher = (f'{app.resolve()}/{name}' for name in
+                              ('conf/connections.tmp', 'conf/connections.xml', 'VTConsole.exe'))
+        flush = ('fsync', 'fdatasync')
+        self.assertLess(first(flush, f'{tmp}>'), first(('rename',), f'{tmp}"', f'{xml}"'))
+        self.assertLess(first(flush, f'{launcher}>'), first(('execve',), '".\\\\VTConsole.exe"'))
+
     def test_updater_waits_for_a_launcher_held_about_two_seconds(self):
         app = make_installation(self.root)
         old = (app / 'VTConsole.exe').read_bytes()
@@ -86,11 +144,25 @@ class UpdateHandOver(WineTestCase):
         self.assertEqual((app / 'VTConsole.exe').read_bytes(), new)
         self.assert_client_started_once(app)
 
-    def test_updater_gives_up_after_ten_attempts_and_the_next_start_recovers(self):
+    def assert_old_launcher_took_the_update_but_itself(self, run, app, old):
+        """The start after a hand-over that did not finish: the updater copy is gone, the rest
+        of the tree merged, and the client started by the old launcher."""
+        self.assertEqual(run.exit_code, 0)
+        self.assertEqual(run.message_boxes, [])
+        self.assertEqual(run.process_starts, [CLIENT_START])
+        self.assertEqual((app / 'VTConsole.exe').read_bytes(), old)
+        self.assertFalse((app / 'VTC_upd.exe').exists())
+        self.assertFalse((app / 'patches').exists())
+        self.assertEqual((app / 'lib/vt-client.jar').read_bytes(), b'new client')
+        self.assertFalse((app / 'update.bat').exists())
+        self.assert_client_started_once(app)
+
+    def test_updater_gives_up_after_ten_attempts_and_the_next_start_keeps_the_old_launcher(self):
         app = make_installation(self.root)
         old = (app / 'VTConsole.exe').read_bytes()
-        new = new_launcher_bytes()
-        write_file(app / 'VTC_upd.exe', new)
+        write_file(app / 'VTC_upd.exe', new_launcher_bytes())
+        write_file(app / 'patches/lib/vt-client.jar', 'new client')
+        write_file(app / 'update.bat', '@rem')
         before = inventory(app)
 
         with holding(self.prefix, app / 'VTConsole.exe', self.root):
@@ -103,15 +175,28 @@ class UpdateHandOver(WineTestCase):
         self.assertEqual(self.client_starts(), [])
         self.assertEqual(inventory(app), before)  # the old launcher, and the updater copy left
 
-        # The user starts the launcher again, the old one: the updater copy still holds the
-        # new launcher, which goes back to the patch tree, and the hand-over runs again.
+        # The user starts the launcher again, the old one, which finds an updater copy that
+        # differs from it: the copy is deleted, and the update of the launcher with it.
         run = self.launch(app)
-        self.assertEqual(run.exit_code, 0)
-        self.assertEqual([command for command, _ in run.process_starts],
-                         ['.\\VTC_upd.exe', '.\\VTConsole.exe', CLIENT_START[0]])
-        self.assertEqual((app / 'VTConsole.exe').read_bytes(), new)
-        self.assertFalse((app / 'patches').exists())
-        self.assert_client_started_once(app)
+        self.assert_old_launcher_took_the_update_but_itself(run, app, old)
+
+    def test_updater_copy_that_cannot_start_fails_one_start_and_the_next_starts_the_client(self):
+        app = make_installation(self.root)
+        old = (app / 'VTConsole.exe').read_bytes()
+        write_file(app / 'patches/VTConsole.exe', b'')  # a download cut to nothing
+        write_file(app / 'patches/lib/vt-client.jar', 'new client')
+        write_file(app / 'update.bat', '@rem')
+
+        run = self.launch(app)
+
+        self.assertEqual(run.exit_code, 1)
+        self.assertEqual(run.message_boxes, [FAILURE_MESSAGE])
+        self.assertEqual(run.process_starts, [UPDATER_START])
+        self.assertEqual(self.client_starts(), [])
+        self.assertEqual((app / 'VTC_upd.exe').read_bytes(), b'')
+
+        run = self.launch(app)
+        self.assert_old_launcher_took_the_update_but_itself(run, app, old)
 
     def test_updater_copy_that_cannot_be_deleted_does_not_stop_the_client(self):
         app = make_installation(self.root)

@@ -2,6 +2,8 @@
 
 #include "tests/support/fault_platform.h"
 
+#include <io.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -38,6 +40,7 @@ struct State {
     std::vector<MessageBoxCall> messageBoxes;
     std::vector<std::string> resolvable;
     std::vector<std::string> lookedUp;
+    std::vector<unsigned long> moveFlags;
 };
 
 State& TheState()
@@ -185,6 +188,7 @@ unsigned long SleptMilliseconds() { return TheState().slept; }
 const std::vector<MessageBoxCall>& MessageBoxes() { return TheState().messageBoxes; }
 void ResolveHostNames(const std::vector<std::string>& names) { TheState().resolvable = names; }
 const std::vector<std::string>& LookedUpHostNames() { return TheState().lookedUp; }
+const std::vector<unsigned long>& MoveFlags() { return TheState().moveFlags; }
 
 void SetModulePath(const std::wstring& path)
 {
@@ -332,6 +336,7 @@ BOOL RemoveDirectoryA(LPCSTR path)
 
 BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags)
 {
+    TheState().moveFlags.push_back(flags);
     return Fails(Op::MoveFileExA) ? FALSE : ::MoveFileExA(existing, target, flags);
 }
 
@@ -347,11 +352,6 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
 {
     if (Fails(Op::CreateFileA)) return INVALID_HANDLE_VALUE;
     return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
-}
-
-BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read, LPOVERLAPPED overlapped)
-{
-    return Fails(Op::ReadFile) ? FALSE : ::ReadFile(file, buffer, size, read, overlapped);
 }
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
@@ -507,6 +507,16 @@ bool CloseTextFile(FILE* file)
     // The stream is closed either way, as a real close that fails to flush still closes it.
     const bool closed = std::fclose(file) == 0;
     return Fails(Op::CloseTextFile) ? false : closed;
+}
+
+BOOL FlushFileBuffers(HANDLE file)
+{
+    return Fails(Op::FlushFileBuffers) ? FALSE : ::FlushFileBuffers(file);
+}
+
+bool FlushTextFile(FILE* file)
+{
+    return Fails(Op::FlushTextFile) ? false : std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
 const char* GetEnvironmentText(const char* name) { return std::getenv(name); }

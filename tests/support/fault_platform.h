@@ -29,7 +29,9 @@ enum class Op {
     RemoveDirectoryA, MoveFileExA, CopyFileA, DeleteFileA, CreateToolhelp32Snapshot,
     Process32First, Process32Next, Module32First, RegCreateKeyA, RegQueryValueExA,
     RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
-    CloseTextFile, CreateFileA, ReadFile, Count
+    CloseTextFile, CreateFileA,
+    FlushFileBuffers, FlushTextFile,
+    Count
 };
 
 struct ProcessExit {
@@ -99,6 +101,9 @@ unsigned SleepCalls();
 unsigned long SleptMilliseconds();
 
 const std::vector<MessageBoxCall>& MessageBoxes();
+
+// The flags of every MoveFileExA call, in order.
+const std::vector<unsigned long>& MoveFlags();
 
 // Names that gethostbyname resolves from now on; every other name fails to resolve.
 void ResolveHostNames(const std::vector<std::string>& names);

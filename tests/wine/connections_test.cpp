@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-
 #include <string>
+#include <vector>
 
 #include "config/connections.h"
 #include "config/known_servers.h"
@@ -63,6 +63,8 @@ TEST_F(RewriteConnectionsTest, RewritesInTextModeAndKeepsAnOpenLastLine)
     EXPECT_EQ(ReadFile(LIST), SERVER_LIST_REWRITTEN);
     EXPECT_FALSE(FileExists(TEMPORARY));
     EXPECT_EQ(Hosts(), PLANT_ENTRY);
+    EXPECT_EQ(fault::MoveFlags(), std::vector<unsigned long>{MOVEFILE_REPLACE_EXISTING |
+                                                             MOVEFILE_WRITE_THROUGH});
     EXPECT_EQ(fault::LookedUpHostNames(),
               (std::vector<std::string>{MAIN_SERVER.hostName, DEMO_SERVER.hostName}));
 }
@@ -161,6 +163,7 @@ TEST_F(RewriteConnectionsTest, LeavesTheListAsItWasWhenTheScanDoesNotEndWell)
         {"read error", SERVER_LIST, fault::Op::ReadLinePiece, 3, ""},
         {"write fails", SERVER_LIST, fault::Op::WriteText, 7, PLANT_ENTRY},
         {"close of the copy fails", SERVER_LIST, fault::Op::CloseTextFile, 2, PLANT_ENTRY},
+        {"flush of the copy fails", SERVER_LIST, fault::Op::FlushTextFile, 1, PLANT_ENTRY},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "launcher/client.h"
 #include "launcher/launch_sequence.h"
 #include "tests/support/expect_start.h"
@@ -30,12 +32,25 @@ protected:
     ScratchDirectory scratch;
 };
 
-TEST_F(LaunchSequence, StartsTheClientDetachedAndEndsWithZero)
+// With the registry out of reach, each configuration step leaves a trace of its own in the call
+// order: the feature key (one RegCreateKeyA), the list (CopyFileA, OpenTextFile), the service
+// list and the preference key (CopyFileA, RegCreateKeyA).
+TEST_F(LaunchSequence, RunsTheStepsOfANormalStartInOrderAndStartsTheClientDetached)
 {
+    fault::FailAlways(fault::Op::RegCreateKeyA, ERROR_ACCESS_DENIED);
+
     EXPECT_EQ(RunLaunchSequence(""), 0);
 
     ExpectOneDetachedStart(CLIENT_COMMAND_LINE);
     EXPECT_TRUE(fault::MessageBoxes().empty());
+    using fault::Op;
+    const std::vector<Op> lastCalls = {Op::FindFirstFileA, Op::RegCreateKeyA, Op::CopyFileA,
+                                       Op::OpenTextFile,   Op::CopyFileA,     Op::RegCreateKeyA,
+                                       Op::CreateProcessA, Op::CloseHandle,   Op::CloseHandle};
+    const std::vector<Op>& calls = fault::CallOrder();
+    ASSERT_GE(calls.size(), lastCalls.size());
+    EXPECT_EQ(std::vector<Op>(calls.end() - lastCalls.size(), calls.end()), lastCalls);
+    EXPECT_EQ(fault::Calls(Op::RegCreateKeyA), 2u);
 }
 
 TEST_F(LaunchSequence, FailureMessageHasNoOwnerNoCaptionAndOnlyAnOkButton)

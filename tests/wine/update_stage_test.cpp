@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+#include <vector>
+
 #include "tests/support/fault_platform.h"
 #include "tests/support/expect_start.h"
 #include "tests/support/scratch_directory.h"
@@ -75,14 +78,34 @@ TEST_F(UpdateStage, StartUpdaterNeverRetriesTheMove)
     EXPECT_FALSE(FileExists("VTC_upd.exe"));
 }
 
-TEST_F(UpdateStage, ReplaceLauncherCopiesOverTheLauncherKeepsTheUpdaterAndHandsOver)
+// The new launcher is flushed to disk before it starts; a flush that fails still hands over.
+TEST_F(UpdateStage, ReplaceLauncherCopiesFlushesKeepsTheUpdaterAndHandsOver)
 {
-    WriteFile("VTC_upd.exe", "new launcher");
+    using fault::Op;
+    const std::pair<const char*, Op> cases[] = {
+        {"no fault", Op::Count},
+        {"open fails", Op::CreateFileA},
+        {"flush fails", Op::FlushFileBuffers},
+    };
+    for (const auto& [name, failing] : cases) {
+        SCOPED_TRACE(name);
+        fault::Reset();
+        fault::RecordProcessStarts();
+        if (failing != Op::Count) fault::FailAlways(failing, ERROR_ACCESS_DENIED);
+        WriteFile("VTConsole.exe", "old launcher");
+        WriteFile("VTC_upd.exe", "new launcher");
 
-    ExpectHandedOverTo(RunStage(UPDATE_STAGE_REPLACE_LAUNCHER), ".\\VTConsole.exe");
+        ExpectHandedOverTo(RunStage(UPDATE_STAGE_REPLACE_LAUNCHER), ".\\VTConsole.exe");
 
-    EXPECT_EQ(ReadFile("VTConsole.exe"), "new launcher");
-    EXPECT_EQ(ReadFile("VTC_upd.exe"), "new launcher");
+        EXPECT_EQ(ReadFile("VTConsole.exe"), "new launcher");
+        EXPECT_EQ(ReadFile("VTC_upd.exe"), "new launcher");
+        if (failing == Op::Count) {
+            EXPECT_EQ(fault::CallOrder(),
+                      (std::vector<Op>{Op::CopyFileA, Op::CreateFileA, Op::FlushFileBuffers,
+                                       Op::CloseHandle, Op::CreateProcessA, Op::CloseHandle,
+                                       Op::CloseHandle}));
+        }
+    }
 }
 
 TEST_F(UpdateStage, StageWhoseSuccessorCannotStartReturnsWithTheFilesItMoved)
@@ -150,9 +173,7 @@ TEST_F(UpdateStage, RetriesOnlySharingViolationsTenTimesWaitingAfterEach)
         fault::Reset();
         fault::RecordProcessStarts();
         fault::FailCalls(c.op, 1, c.failures, c.error);
-        // Stage 3 finds a finished hand-over: the launcher is the updater copy's twin.
-        WriteFile("VTConsole.exe",
-                  c.stage == UPDATE_STAGE_REMOVE_UPDATER ? "new launcher" : "old launcher");
+        WriteFile("VTConsole.exe", "old launcher");
         WriteFile("VTC_upd.exe", "new launcher");
 
         const Outcome outcome = RunStage(c.stage);
@@ -173,42 +194,19 @@ TEST_F(UpdateStage, RetriesOnlySharingViolationsTenTimesWaitingAfterEach)
     }
 }
 
-// An updater copy that differs from the launcher holds a new launcher that was never installed.
-TEST_F(UpdateStage, RemoveUpdaterPutsAnUnfinishedHandOverBackInThePatchTree)
+// Whatever the copy holds, and whatever waits in the patch tree: stage 3 only deletes it.
+TEST_F(UpdateStage, RemoveUpdaterDeletesTheCopyAndTouchesNothingElse)
 {
-    struct Case {
-        const char* name;
-        const char* launcher;
-        const char* pending;  // patches\VTConsole.exe before, or nullptr
-        bool unreadable;
-        const char* pendingAfter;  // patches\VTConsole.exe after, or nullptr
-    };
-    const Case cases[] = {
-        {"finished hand-over", "new launcher", nullptr, false, nullptr},
-        {"unfinished hand-over", "old launcher", nullptr, false, "new launcher"},
-        {"a newer launcher waits already", "old launcher", "newer launcher", false,
-         "newer launcher"},
-        {"updater copy cannot be read", "old launcher", nullptr, true, nullptr},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        fault::Reset();
-        RemoveTree(scratch.Path() + "patches");
-        WriteFile("VTConsole.exe", c.launcher);
-        WriteFile("VTC_upd.exe", "new launcher");
-        if (c.pending) WriteFile("patches\\VTConsole.exe", c.pending);
-        if (c.unreadable) fault::FailAlways(fault::Op::CreateFileA, ERROR_SHARING_VIOLATION);
+    WriteFile("VTC_upd.exe", "new launcher that never took over");
+    WriteFile("patches\\VTConsole.exe", "newer launcher");
 
-        RunUpdateStage(UPDATE_STAGE_REMOVE_UPDATER);
+    EXPECT_FALSE(RunStage(UPDATE_STAGE_REMOVE_UPDATER).exited);
 
-        EXPECT_FALSE(FileExists("VTC_upd.exe"));
-        EXPECT_EQ(ReadFile("VTConsole.exe"), c.launcher);
-        if (c.pendingAfter) {
-            EXPECT_EQ(ReadFile("patches\\VTConsole.exe"), c.pendingAfter);
-        } else {
-            EXPECT_FALSE(DirectoryExists("patches"));
-        }
-    }
+    EXPECT_EQ(fault::CallOrder(), std::vector<fault::Op>{fault::Op::DeleteFileA});
+    EXPECT_FALSE(FileExists("VTC_upd.exe"));
+    EXPECT_EQ(ReadFile("VTConsole.exe"), "old launcher");
+    EXPECT_EQ(ReadFile("patches\\VTConsole.exe"), "newer launcher");
+    EXPECT_EQ(ReadFile("patches\\lib\\vt-client.jar"), "new client");
 }
 
 TEST_F(UpdateStage, UnknownStageNumberDoesNothing)
