@@ -4,7 +4,7 @@ make, in their order: the launcher is held to it. The least-work floor (floor_*.
 what any program with the same result would do: against the required one it gives what the
 required algorithm costs.
 
-usage: bench.py [RUNS] [FIGURE...]   (run by script/bench; RUNS 7 unless told; FIGURE one of
+usage: bench.py [RUNS] [FIGURE...]   (run by script/bench; RUNS 15 unless told; FIGURE one of
        start, hosts, merge, merge-one-directory, rewrite, growth, size, costs, all by default)
 """
 
@@ -23,7 +23,6 @@ from harness import (BUILD_DIR, LAUNCHER, WinePrefix, make_installation,  # noqa
 MAIN, DEMO = ('main.veltrix.example', '198.51.100.10'), ('demo.veltrix.example', '198.51.100.20')
 ROOT = BUILD_DIR / 'bench'
 TARGET = 1.10
-SETTLED = 1.03
 SIDES = ('launcher', 'required', 'least')
 FIGURES = ('start', 'hosts', 'merge', 'merge-one-directory', 'rewrite', 'growth', 'size', 'costs')
 SMALL_HOSTS_FILE = '127.0.0.1 localhost\r\n::1 localhost\r\n'
@@ -62,9 +61,11 @@ def machine():
     return f'{os.cpu_count()} cores of {cpu}, 32-bit programs run {how}'
 
 
-def settled(times):
-    fastest, second = sorted(times)[:2]
-    return second <= fastest * SETTLED
+def paired_ratio(numerators, denominators):
+    """The median of the rounds' own ratios. The runs of one round follow closely on each
+    other, so a change of the machine's load from one round to the next cancels out, and a
+    burst within a round moves only that round's ratio, which the median passes over."""
+    return statistics.median(n / d for n, d in zip(numerators, denominators))
 
 
 def milliseconds(times):
@@ -75,6 +76,7 @@ class Bench:
     def __init__(self, runs):
         self.runs = runs
         self.prefix = WinePrefix(path=ROOT / 'wine')
+        self.hosts_text = None
         self.rows = []
         self.notes = []
 
@@ -83,74 +85,87 @@ class Bench:
         run = self.prefix.run(program, arguments, cwd=cwd, resolve=(MAIN[0], DEMO[0]),
                               env={'WINEDEBUG': '-all'}, capture=True)
         if run.exit_code != 0:
-            raise RuntimeError(f'{program} {arguments} ended with {run.exit_code}')
+            raise RuntimeError(f'{Path(program).name} ended with {run.exit_code}: {run.output}')
         return float(run.output.split()[-1])
 
-    def measure(self, runs, sides, most=None):
-        """Runs each side at least runs times and at most most times (3 * runs unless told),
-        the sides taking turns in an order that rotates each round so that a change of the
-        machine's load falls on all of them alike. Stops early once every side's two fastest
-        runs lie within SETTLED of each other: a minimum that one run alone reached may be a
-        fluke, one reached twice is what the work costs. sides maps a side's name to a function
-        that prepares its run, runs it and returns its seconds."""
+    def write_hosts_file(self, text):
+        if text != self.hosts_text:
+            self.prefix.hosts_file.write_bytes(text.encode('latin-1'))
+            self.hosts_text = text
+
+    @staticmethod
+    def measure(rounds, sides):
+        """Runs every side once a round, in an order that rotates from round to round, so that
+        no side always runs first. sides maps a side's name to a function that
+        prepares its run, runs it and returns its seconds."""
         times = {name: [] for name in sides}
         names = list(sides)
-        for round_ in range(most or 3 * runs):
-            if round_ >= runs and all(settled(t) for t in times.values()):
-                break
-            for name in names[round_ % len(names):] + names[:round_ % len(names)]:
+        for round_ in range(rounds):
+            turn = round_ % len(names)
+            for name in names[turn:] + names[:turn]:
                 times[name].append(sides[name]())
         return times
 
     def add(self, figure, times):
         launcher, required, least = (times[side] for side in SIDES)
-        ratio = min(launcher) / min(required)
+        ratio = paired_ratio(launcher, required)
         self.rows.append((figure, f'{len(launcher)}', milliseconds(launcher),
-                          milliseconds(required), f'{ratio:.2f}', f'<= {TARGET:.2f}',
+                          milliseconds(required), f'{ratio:.3f}', f'<= {TARGET:.2f}',
                           'ok' if ratio <= TARGET else 'MISSED', milliseconds(least),
-                          f'{min(required) / min(least):.2f}'))
+                          f'{paired_ratio(required, least):.2f}'))
 
-    def start_seconds(self, app, program, log):
-        started = self.run_program(BUILD_DIR / 'bench_starter.exe', [f'.\\{program}'], app)
-        [record] = read_standin_log(log)
-        log.unlink()
-        return record['seconds'] - started
-
-    def figure_start(self, figure, folder, listing, hosts, runs):
+    def start_sides(self, folder, listing, hosts):
+        """The three sides of a start, in an installation whose list and hosts file a first
+        start has prepared: every later start, the one a user makes each day, finds them done."""
         app = make_installation(ROOT / folder)
         (app / 'conf/connections.xml').write_text(listing, newline='')
-        self.prefix.hosts_file.write_text(hosts, newline='')
         shutil.copy(BUILD_DIR / 'bench_required_start.exe', app / 'required.exe')
         shutil.copy(BUILD_DIR / 'bench_floor_start.exe', app / 'least.exe')
         log = ROOT / folder / 'standin.log'
-        self.prefix.env['VT_STANDIN_LOG'] = windows_path(log)
-        # The first start rewrites the list and adds the hosts entries; every later start, the
-        # one a user makes each day, finds them done.
-        self.start_seconds(app, 'VTConsole.exe', log)
+
+        def start(program):
+            self.prefix.env['VT_STANDIN_LOG'] = windows_path(log)
+            started = self.run_program(BUILD_DIR / 'bench_starter.exe', [f'.\\{program}'], app)
+            [record] = read_standin_log(log)
+            log.unlink()
+            return record['seconds'] - started
+
+        self.write_hosts_file(hosts)
+        start('VTConsole.exe')
+        prepared = self.prefix.hosts_file.read_bytes().decode('latin-1')
+        self.hosts_text = prepared
+
+        def run(program):
+            self.write_hosts_file(prepared)
+            return start(program)
+
         programs = dict(zip(SIDES, ('VTConsole.exe', 'required.exe', 'least.exe')))
-        times = self.measure(runs, {side: (lambda p=program: self.start_seconds(app, p, log))
-                                    for side, program in programs.items()})
-        self.add(figure, times)
-        return times
+        return {side: (lambda p=program: run(p)) for side, program in programs.items()}
 
     def figure_starts(self):
-        self.figure_start('start to client (20 connections)', 'start', connection_list(20, 10),
-                          SMALL_HOSTS_FILE, 2 * self.runs)
+        sides = self.start_sides('start', connection_list(20, 10), SMALL_HOSTS_FILE)
+        self.add('start to client (20 connections)', self.measure(2 * self.runs, sides))
 
     def figure_hosts_file_size(self):
+        """The same start with a small hosts file and with a large one, their runs taking turns,
+        so that the ratio of the two is paired too."""
         listing = connection_list(20, 20, servers=False)
-        small = self.figure_start('start, 20 numeric hosts with entries, hosts 2 lines',
-                                  'start-small-hosts', listing, SMALL_HOSTS_FILE,
-                                  2 * self.runs)
-        large = self.figure_start('start, 20 numeric hosts with entries, hosts 100000 lines',
-                                  'start-large-hosts', listing, hosts_file(100000),
-                                  2 * self.runs)
-        growth = {side: min(large[side]) / min(small[side]) for side in SIDES}
+        small = self.start_sides('start-small-hosts', listing, SMALL_HOSTS_FILE)
+        large = self.start_sides('start-large-hosts', listing, hosts_file(100000))
+        times = self.measure(2 * self.runs, {**{('small', side): run for side, run in
+                                                small.items()},
+                                             **{('large', side): run for side, run in
+                                                large.items()}})
+        for size, lines in (('small', 2), ('large', 100000)):
+            self.add(f'start, 20 numeric hosts with entries, hosts {lines} lines',
+                     {side: times[size, side] for side in SIDES})
+        growth = {side: paired_ratio(times['large', side], times['small', side])
+                  for side in SIDES}
         self.rows.append(('start, hosts 100000 lines against 2 (times)', '',
                           f'{growth["launcher"]:.2f}', f'{growth["required"]:.2f}', '',
                           'report', '', f'{growth["least"]:.2f}', ''))
 
-    def figure_merge(self, files, directories, runs, most=None):
+    def figure_merge(self, files, directories, rounds):
         app = make_installation(ROOT / f'merge-{files}', client=False)
         per_directory = files // directories
 
@@ -167,7 +182,7 @@ class Bench:
             return self.run_program(BUILD_DIR / program, [prefix], app)
 
         prefix = windows_path(app) + '\\'
-        times = self.measure(runs, most=most, sides={
+        times = self.measure(rounds, {
             'launcher': lambda: merge('bench_merge.exe', prefix),
             'required': lambda: merge('bench_required_merge.exe', prefix),
             'least': lambda: merge('bench_floor_merge.exe', windows_path(app))})
@@ -180,7 +195,9 @@ class Bench:
 
         def rewrite(program, arguments=()):
             (app / 'conf/connections.xml').write_text(listing, newline='')
-            self.prefix.hosts_file.write_text(hosts_file(hosts_lines), newline='')
+            # Every run appends its entries: each starts from the same file.
+            self.hosts_text = None
+            self.write_hosts_file(hosts_file(hosts_lines))
             return self.run_program(BUILD_DIR / program, arguments, app)
 
         return {'launcher': lambda: rewrite('bench_rewrite.exe'),
@@ -196,7 +213,7 @@ class Bench:
         for lines in (1000, 2000, 4000):
             sides = self.rewrite_sides(lines)
             del sides['least']
-            times = self.measure(3, sides, most=3)
+            times = self.measure(3, sides)
             steps.append(f'{lines} lines {min(times["launcher"]) * 1000:.0f} / '
                          f'{min(times["required"]) * 1000:.0f} ms')
         self.notes.append('connection rewrite by hosts file size (launcher / required, min of 3): '
@@ -228,7 +245,7 @@ class Bench:
 
 
 def main():
-    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 7
+    runs = int(sys.argv[1]) if len(sys.argv) > 1 else 15
     chosen = sys.argv[2:] or FIGURES
     unknown = set(chosen) - set(FIGURES)
     if runs < 3 or unknown:
@@ -240,7 +257,7 @@ def main():
                'hosts': bench.figure_hosts_file_size,
                'merge': lambda: bench.figure_merge(1000, 50, runs),
                # Each of the 5000 entries lists what is left: the longest figure by far.
-               'merge-one-directory': lambda: bench.figure_merge(5000, 1, 3, most=5),
+               'merge-one-directory': lambda: bench.figure_merge(5000, 1, 3),
                'rewrite': bench.figure_rewrite,
                'growth': bench.figure_rewrite_growth,
                'size': bench.figure_size,
@@ -253,8 +270,8 @@ def main():
     finally:
         bench.prefix.stop()
     print(f'Wine {os.popen("wine --version").read().strip()} on {machine()}')
-    print(f'At least {runs} runs of each side (twice as many for a start); ratios of the '
-          'minimums')
+    print(f'{runs} rounds of one run of each side (twice as many for a start, 3 for the 5000 '
+          'files); a ratio is the median of the rounds\' own ratios')
     bench.print_table()
 
 
