@@ -7,6 +7,12 @@
 
 #include "timing.h"
 
+static int Fail(const char* step)
+{
+    printf("could not %s: error %lu\n", step, GetLastError());
+    return 1;
+}
+
 int main(int argc, char** argv)
 {
     char line[1024], hosts[MAX_PATH];
@@ -16,16 +22,16 @@ int main(int argc, char** argv)
 
     source = fopen("conf\\connections.xml", "r");
     copy = fopen("conf\\connections.tmp", "w");
-    if (source == NULL || copy == NULL) return 1;
+    if (source == NULL || copy == NULL) return Fail("open the list and its copy");
     while (fgets(line, sizeof line, source)) fputs(line, copy);
     fclose(source);
-    if (fclose(copy) != 0) return 1;
+    if (fclose(copy) != 0) return Fail("close the copy");
     if (!MoveFileExA("conf\\connections.tmp", "conf\\connections.xml", MOVEFILE_REPLACE_EXISTING))
-        return 1;
+        return Fail("move the copy over the list");
 
     snprintf(hosts, sizeof hosts, "%s\\system32\\drivers\\etc\\hosts", getenv("SystemRoot"));
     hostsFile = fopen(hosts, "a+");
-    if (hostsFile == NULL) return 1;
+    if (hostsFile == NULL) return Fail("open the hosts file");
     for (i = 1; i < argc; ++i) {
         fprintf(hostsFile, "\n# Automatically inserted by Veltrix Console for connection '%s':\n",
                 argv[i]);

@@ -102,8 +102,9 @@ endforeach()
 
 # --- Benchmarks (script/bench) ------------------------------------------------------------------
 
-# The launcher's own merge and rewrite, built as in the release program, and the floor programs
-# that do only the unavoidable work with the same Win32 calls.
+# The launcher's own merge and rewrite, built as in the release program; the floor programs
+# that do only the unavoidable work with the same Win32 calls; and the programs that make
+# exactly the calls the launcher is bound to make.
 foreach(name merge rewrite)
     add_executable(bench_${name} bench/bench_${name}.cpp launcher/platform_win32.cpp)
     target_link_libraries(bench_${name} PRIVATE vtconsole_logic ws2_32)
@@ -115,4 +116,13 @@ foreach(name starter floor_start floor_merge floor_rewrite op_costs)
     target_compile_options(bench_${name} PRIVATE -O2 -Wall -Wextra)
     target_link_options(bench_${name} PRIVATE -static -s)
 endforeach()
-set_target_properties(bench_floor_start PROPERTIES WIN32_EXECUTABLE ON)
+foreach(name required_start required_merge required_rewrite)
+    add_executable(bench_${name} bench/${name}.c)
+    target_compile_options(bench_${name} PRIVATE -O2 -Wall -Wextra)
+    target_link_options(bench_${name} PRIVATE -static -s)
+endforeach()
+target_sources(bench_required_start PRIVATE bench/required_connections.c)
+target_sources(bench_required_rewrite PRIVATE bench/required_connections.c)
+target_link_libraries(bench_required_start PRIVATE ws2_32)
+target_link_libraries(bench_required_rewrite PRIVATE ws2_32)
+set_target_properties(bench_floor_start bench_required_start PROPERTIES WIN32_EXECUTABLE ON)
