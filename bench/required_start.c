@@ -1,7 +1,8 @@
 /* A normal start with exactly the calls the launcher is bound to make when there is no update:
-   its own path read, the application directory made current, the three update entries looked
-   for, the browser feature value set, the connection rewrite (required_connections.c), the
-   service list and the two preferences where missing, and the client started. */
+   its own path read (narrow, and wide to test that the narrow one is faithful), the application
+   directory made current, the three update entries looked for, the browser feature value set,
+   the connection rewrite (required_connections.c), the service list and the two preferences
+   where missing, and the client started. */
 
 #include <windows.h>
 #include <string.h>
@@ -27,7 +28,9 @@ static void SetWhenMissing(HKEY key, const char* name, const char* data, DWORD s
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int show)
 {
-    char path[MAX_PATH];
+    char path[MAX_PATH], rendering[MAX_PATH];
+    WCHAR wide[MAX_PATH];
+    BOOL usedDefault = FALSE;
     char commandLine[] =
         "jre\\bin\\javaw.exe -Xmx128m -Dsun.net.spi.nameservice.provider.1=dns,sun "
         "-Djavax.net.ssl.trustStore=cacerts -Djava.security.auth.login.config=auth.conf "
@@ -41,6 +44,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previous, LPSTR arguments, int 
     (void)instance; (void)previous; (void)show;
 
     if (length == 0 || length >= MAX_PATH) return 1;
+    length = GetModuleFileNameW(NULL, wide, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return 1;
+    if (!WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, rendering, MAX_PATH, NULL,
+                             &usedDefault) || usedDefault) {
+        return 1;  /* this start stands for one from a folder the code page can spell */
+    }
     backslash = strrchr(path, '\\');
     if (backslash == NULL || (arguments != NULL && strstr(arguments, "--install"))) return 1;
     if (!_stricmp(backslash + 1, "VTC_upd.exe")) return 1;
