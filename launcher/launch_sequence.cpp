@@ -7,6 +7,7 @@
 #include "install/install_mode.h"
 #include "launcher/client.h"
 #include "launcher/faithful_path.h"
+#include "launcher/installation_lock.h"
 #include "launcher/platform.h"
 #include "launcher/process_start.h"
 #include "launcher/text.h"
@@ -56,24 +57,46 @@ bool ReadExecutablePath(char* path)
 // The normal start, in the application directory.
 int RunNormalStart(const char* applicationDirectory)
 {
+    // People start the launcher again when the client is slow to appear. The starts of one
+    // installation therefore bring it up to date and prepare its configuration one at a time:
+    // a start that comes while another is at it waits here, then finds the work done and
+    // starts its own client. Who waits for whom, so that no wait closes a circle:
+    // - Only normal starts take the lock. The updater copy must not: it waits, within its ten
+    //   seconds of retries, for every running start of the old launcher to let go of
+    //   VTConsole.exe, and those may be waiting here.
+    // - Stage 1 ends its process holding the lock, once the updater copy runs. The start that
+    //   waited here then cannot delete the running copy (refused at once, not retried), merges
+    //   what is left of the tree and starts its client; the copy's retries wait for it to end.
+    // - The new launcher exists only once no start of the old one runs, so it waits here only
+    //   for starts of the new launcher, which wait for nothing it holds.
+    // - Inside the lock a start waits only for the updater copy to end (stage 3), which holds
+    //   no lock. The lock is let go before the client starts and before the failure message,
+    //   which may stay open for as long as the user leaves it.
+    InstallationLock lock(applicationDirectory);
+    const auto unlockAndFail = [&lock] {
+        lock.Release();
+        return FailStart();
+    };
+
     if (EntryExists(UPDATER_FILE)) RunUpdateStage(UPDATE_STAGE_REMOVE_UPDATER);
 
     if (EntryExists(PENDING_LAUNCHER)) {
         RunUpdateStage(UPDATE_STAGE_START_UPDATER);
-        return FailStart();  // the stage ends the process when it succeeds
+        return unlockAndFail();  // the stage ends the process when it succeeds
     }
 
     HANDLE patches = FindEntry(PATCH_TREE);
     if (patches != INVALID_HANDLE_VALUE) {
         const int merged = MovePatchTree(PATCH_TREE, applicationDirectory);
         platform::FindClose(patches);
-        if (!merged) return FailStart();
+        if (!merged) return unlockAndFail();
         platform::DeleteFileA(UPDATE_SCRIPT);
     }
 
     EnableUrlCredentials();
     RewriteConnections();
     ApplyClientPreferenceDefaults();
+    lock.Release();
 
     if (!StartDetachedProcess(CLIENT_COMMAND_LINE)) return FailStart();
     return 0;

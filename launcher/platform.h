@@ -62,6 +62,13 @@ DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size);
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR narrow,
                         int narrowSize, LPCSTR defaultCharacter, LPBOOL usedDefaultCharacter);
 
+// The lock that the starts of one installation share: a named mutex, and the file system's
+// letter case for its name.
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES securityAttributes, BOOL initialOwner, LPCSTR name);
+BOOL ReleaseMutex(HANDLE mutex);
+int LCMapStringA(LCID locale, DWORD flags, LPCSTR source, int sourceLength, LPSTR destination,
+                 int destinationSize);
+
 // Registry.
 LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result);
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,

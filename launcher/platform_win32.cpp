@@ -135,6 +135,19 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
                                  defaultCharacter, usedDefaultCharacter);
 }
 
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES securityAttributes, BOOL initialOwner, LPCSTR name)
+{
+    return ::CreateMutexA(securityAttributes, initialOwner, name);
+}
+
+BOOL ReleaseMutex(HANDLE mutex) { return ::ReleaseMutex(mutex); }
+
+int LCMapStringA(LCID locale, DWORD flags, LPCSTR source, int sourceLength, LPSTR destination,
+                 int destinationSize)
+{
+    return ::LCMapStringA(locale, flags, source, sourceLength, destination, destinationSize);
+}
+
 LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)
 {
     return ::RegCreateKeyA(root, subKey, result);

@@ -71,6 +71,37 @@ class UpdateHandOver(WineTestCase):
             self.assertEqual(run.process_starts, [CLIENT_START])
             self.assertFalse((app / 'VTC_upd.exe').exists())
 
+    def test_starts_in_quick_succession_each_end_as_a_start_alone_would(self):
+        """A double-click repeated because nothing seemed to happen: three starts back to back
+        while a patch tree waits, and again while a new launcher waits too. No start may fail
+        for another having done the work first."""
+        tree = {f'lib/ext{i % 6}/part{i}.jar': f'part {i}' for i in range(480)}
+        for new in (None, new_launcher_bytes()):
+            with self.subTest(new_launcher=bool(new)):
+                app = make_installation(self.root / str(bool(new)))
+                launcher = new or (app / 'VTConsole.exe').read_bytes()
+                for name, content in tree.items():
+                    write_file(app / 'patches' / name, content)
+                if new:
+                    write_file(app / 'patches/VTConsole.exe', new)
+                write_file(app / 'update.bat', '@rem')
+                self.prefix.hosts_file.write_bytes(b'127.0.0.1 localhost\r\n')
+                self.client_log.unlink(missing_ok=True)
+
+                run, exit_codes = self.rush(app, 3)
+
+                self.assertEqual(exit_codes, [0, 0, 0])
+                self.assertEqual(run.message_boxes, [])
+                self.assertEqual(len(self.client_starts()), 3)
+                after = inventory(app)
+                self.assertEqual(after['VTConsole.exe'], launcher)
+                self.assertEqual({name: after.get(name) for name in tree},
+                                 {name: content.encode() for name, content in tree.items()})
+                self.assertFalse({'patches', 'update.bat'} & set(after))
+                # The sample list's one numeric host: one entry, however many starts met it.
+                hosts = self.prefix.hosts_file.read_bytes()
+                self.assertEqual(hosts.count(b'\r\n10.0.0.5 Plant-7.vt\r\n'), 1, hosts)
+
     def launch_traced(self, app, **options):
         """Runs the launcher under strace and returns the run and the traced calls in order, as
         (call, text of its arguments). The renames happen in Wine's server, so the module's

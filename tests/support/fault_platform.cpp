@@ -38,6 +38,7 @@ struct State {
     unsigned sleeps = 0;
     unsigned long slept = 0;
     std::vector<MessageBoxCall> messageBoxes;
+    std::function<void()> onMessageBox;
     std::vector<std::string> resolvable;
     std::vector<std::string> lookedUp;
     std::vector<unsigned long> moveFlags;
@@ -186,6 +187,7 @@ const std::vector<std::string>& StandInHandleEvents() { return TheState().standI
 unsigned SleepCalls() { return TheState().sleeps; }
 unsigned long SleptMilliseconds() { return TheState().slept; }
 const std::vector<MessageBoxCall>& MessageBoxes() { return TheState().messageBoxes; }
+void OnMessageBox(std::function<void()> hook) { TheState().onMessageBox = std::move(hook); }
 void ResolveHostNames(const std::vector<std::string>& names) { TheState().resolvable = names; }
 const std::vector<std::string>& LookedUpHostNames() { return TheState().lookedUp; }
 const std::vector<unsigned long>& MoveFlags() { return TheState().moveFlags; }
@@ -267,7 +269,10 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    if (Fails(Op::WaitForSingleObject)) return WAIT_FAILED;
+    // A wait made to fail with ERROR_TIMEOUT runs out of time instead.
+    if (Fails(Op::WaitForSingleObject)) {
+        return ::GetLastError() == ERROR_TIMEOUT ? WAIT_TIMEOUT : WAIT_FAILED;
+    }
     if (fault::IsStandIn(handle)) {
         TheState().standInEvents.push_back(
             std::string("wait ") + fault::StandInKind(handle) + " " +
@@ -299,6 +304,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
 {
     TheState().messageBoxes.push_back(
         fault::MessageBoxCall{text ? text : "", owner != nullptr, caption != nullptr, style});
+    if (TheState().onMessageBox) TheState().onMessageBox();
     return IDOK;
 }
 
@@ -439,6 +445,24 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
     if (Fails(Op::WideCharToMultiByte)) return 0;
     return ::WideCharToMultiByte(codePage, flags, wide, wideLength, narrow, narrowSize,
                                  defaultCharacter, usedDefaultCharacter);
+}
+
+HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES securityAttributes, BOOL initialOwner, LPCSTR name)
+{
+    if (Fails(Op::CreateMutexA)) return nullptr;
+    return ::CreateMutexA(securityAttributes, initialOwner, name);
+}
+
+BOOL ReleaseMutex(HANDLE mutex)
+{
+    return Fails(Op::ReleaseMutex) ? FALSE : ::ReleaseMutex(mutex);
+}
+
+int LCMapStringA(LCID locale, DWORD flags, LPCSTR source, int sourceLength, LPSTR destination,
+                 int destinationSize)
+{
+    if (Fails(Op::LCMapStringA)) return 0;
+    return ::LCMapStringA(locale, flags, source, sourceLength, destination, destinationSize);
 }
 
 LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)

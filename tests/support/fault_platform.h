@@ -15,6 +15,7 @@
 // Reset() brings all of it back to plain forwarding with nothing recorded.
 
 #include <climits>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -30,7 +31,7 @@ enum class Op {
     Process32First, Process32Next, Module32First, RegCreateKeyA, RegQueryValueExA,
     RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
     CloseTextFile, CreateFileA,
-    FlushFileBuffers, FlushTextFile,
+    FlushFileBuffers, FlushTextFile, CreateMutexA, ReleaseMutex, LCMapStringA,
     Count
 };
 
@@ -101,6 +102,8 @@ unsigned SleepCalls();
 unsigned long SleptMilliseconds();
 
 const std::vector<MessageBoxCall>& MessageBoxes();
+// Runs hook while the message box would be open.
+void OnMessageBox(std::function<void()> hook);
 
 // The flags of every MoveFileExA call, in order.
 const std::vector<unsigned long>& MoveFlags();

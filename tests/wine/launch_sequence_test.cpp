@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <thread>
 #include <vector>
 
 #include "launcher/client.h"
+#include "launcher/installation_lock.h"
 #include "launcher/launch_sequence.h"
 #include "tests/support/expect_start.h"
 #include "tests/support/fault_platform.h"
@@ -44,9 +46,11 @@ TEST_F(LaunchSequence, RunsTheStepsOfANormalStartInOrderAndStartsTheClientDetach
     ExpectOneDetachedStart(CLIENT_COMMAND_LINE);
     EXPECT_TRUE(fault::MessageBoxes().empty());
     using fault::Op;
-    const std::vector<Op> lastCalls = {Op::FindFirstFileA, Op::RegCreateKeyA, Op::CopyFileA,
-                                       Op::OpenTextFile,   Op::CopyFileA,     Op::RegCreateKeyA,
-                                       Op::CreateProcessA, Op::CloseHandle,   Op::CloseHandle};
+    // The installation's lock is let go before the client starts.
+    const std::vector<Op> lastCalls = {
+        Op::FindFirstFileA, Op::RegCreateKeyA, Op::CopyFileA,      Op::OpenTextFile,
+        Op::CopyFileA,      Op::RegCreateKeyA, Op::ReleaseMutex,   Op::CloseHandle,
+        Op::CreateProcessA, Op::CloseHandle,   Op::CloseHandle};
     const std::vector<Op>& calls = fault::CallOrder();
     ASSERT_GE(calls.size(), lastCalls.size());
     EXPECT_EQ(std::vector<Op>(calls.end() - lastCalls.size(), calls.end()), lastCalls);
@@ -167,6 +171,55 @@ TEST_F(LaunchSequence, FailsWhenTheApplicationDirectoryCannotBeMadeCurrent)
         EXPECT_EQ(fault::Calls(fault::Op::FindFirstFileA), 0u);
         EXPECT_TRUE(fault::ProcessStarts().empty());
     }
+}
+
+TEST_F(LaunchSequence, StartGoesOnWithoutTheLockWhereItCannotBeHad)
+{
+    using fault::Op;
+    // A wait that fails with ERROR_TIMEOUT runs out of time.
+    for (const auto& [op, error] : {std::pair{Op::LCMapStringA, ERROR_INVALID_PARAMETER},
+                                    {Op::CreateMutexA, ERROR_ACCESS_DENIED},
+                                    {Op::WaitForSingleObject, ERROR_INVALID_HANDLE},
+                                    {Op::WaitForSingleObject, ERROR_TIMEOUT},
+                                    {Op::ReleaseMutex, ERROR_NOT_OWNER}}) {
+        SCOPED_TRACE(testing::Message() << "op " << static_cast<int>(op) << ", error " << error);
+        fault::Reset();
+        fault::RecordProcessStarts();
+        fault::SetModulePath(scratch.Path() + "VTConsole.exe");
+        fault::FailAlways(op, error);
+
+        EXPECT_EQ(RunLaunchSequence(""), 0);
+
+        ExpectOneDetachedStart(CLIENT_COMMAND_LINE);
+        EXPECT_TRUE(fault::MessageBoxes().empty());
+    }
+}
+
+TEST_F(LaunchSequence, TakesALockLeftAbandonedAndLetsGoOfItBeforeTheMessage)
+{
+    char name[64], upper[64], lower[64];
+    ASSERT_TRUE(MakeInstallationLockName(scratch.Path().c_str(), name, sizeof name));
+    ASSERT_TRUE(MakeInstallationLockName("C:\\Users\\\xc9T\xc9\\", upper, sizeof upper));
+    ASSERT_TRUE(MakeInstallationLockName("c:\\users\\\xe9t\xe9\\", lower, sizeof lower));
+    EXPECT_STREQ(upper, lower) << "letter case makes no other installation";
+    EXPECT_STRNE(name, upper);
+
+    HANDLE lock = ::CreateMutexA(nullptr, FALSE, name);
+    std::thread([lock] { ::WaitForSingleObject(lock, INFINITE); }).join();  // ends holding it
+    WriteFile("patches", "a file where the tree should be");  // fails the merge
+    DWORD whileShown = WAIT_FAILED;
+    fault::OnMessageBox([&] {
+        std::thread([&] {
+            whileShown = ::WaitForSingleObject(lock, 0);
+            ::ReleaseMutex(lock);
+        }).join();
+    });
+
+    EXPECT_EQ(RunLaunchSequence(""), 1);
+
+    EXPECT_TRUE(ShowedFailure());
+    EXPECT_EQ(whileShown, WAIT_OBJECT_0) << "another start must not wait for the message";
+    ::CloseHandle(lock);
 }
 
 TEST_F(LaunchSequence, InstallOptionNeverChangesDirectoryAndEndsWithZero)

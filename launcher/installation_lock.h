@@ -1,0 +1,39 @@
+#ifndef VTCONSOLE_LAUNCHER_INSTALLATION_LOCK_H
+#define VTCONSOLE_LAUNCHER_INSTALLATION_LOCK_H
+
+// The lock that lets the starts of one installation prepare it one at a time: a named mutex
+// whose name comes from the application directory, so that two installations never wait for
+// each other. It can only spare a start a failure, never cause one: where it cannot be made,
+// opened or had within the wait, the start goes on without it.
+
+#include <cstddef>
+
+#include "launcher/platform.h"
+
+// The longest wait for another start of the installation: a large merge, and a hand-over's ten
+// seconds of retries, fit in it many times.
+constexpr DWORD INSTALLATION_LOCK_WAIT_MS = 60000;
+
+// Writes the lock's name for the application directory into name: the same for every spelling
+// of the directory that the file system takes for it as far as letter case goes, and nothing
+// but a hash of it, since a mutex name holds no backslash and no whole path. False when the
+// directory cannot be folded or the name does not fit.
+bool MakeInstallationLockName(const char* applicationDirectory, char* name, std::size_t size);
+
+// Waits for the installation's lock, up to INSTALLATION_LOCK_WAIT_MS, and holds it until
+// Release or the end of the scope. A process that ends holding it leaves it abandoned, which
+// the next start takes as its own.
+class InstallationLock {
+public:
+    explicit InstallationLock(const char* applicationDirectory);
+    ~InstallationLock() { Release(); }
+    InstallationLock(const InstallationLock&) = delete;
+    InstallationLock& operator=(const InstallationLock&) = delete;
+
+    void Release();
+
+private:
+    HANDLE mutex_ = nullptr;  // held; nullptr when the start goes on without the lock
+};
+
+#endif
