@@ -1,7 +1,6 @@
-/* Makes the starts of a double-click repeated because nothing seemed to happen:
-   rush.exe COUNT PROGRAM  starts PROGRAM (no arguments, creation flags 0) COUNT times back to
-   back, without waiting in between, then waits for all and prints their exit codes on one line
-   in the order made, 99 for a start that could not be made. */
+/* A double-click repeated because nothing seemed to happen: rush.exe COUNT PROGRAM starts
+   PROGRAM COUNT times back to back (no arguments, creation flags 0), waits for all and prints
+   their exit codes on one line in the order made, 99 for a start that could not be made. */
 
 #include <windows.h>
 #include <stdio.h>
@@ -9,25 +8,21 @@
 
 int main(int argc, char** argv)
 {
-    HANDLE processes[8];
+    PROCESS_INFORMATION processes[8];
+    BOOL started[8];
     int count = argc == 3 ? atoi(argv[1]) : 0, i;
     if (count < 1 || count > 8) return 3;
     for (i = 0; i < count; ++i) {
-        char command[MAX_PATH];
-        STARTUPINFOA startupInfo;
-        PROCESS_INFORMATION process;
-        ZeroMemory(&startupInfo, sizeof startupInfo);
+        STARTUPINFOA startupInfo = {0};
         startupInfo.cb = sizeof startupInfo;
-        lstrcpynA(command, argv[2], sizeof command);
-        processes[i] = CreateProcessA(NULL, command, NULL, NULL, FALSE, 0, NULL, NULL,
-                                      &startupInfo, &process) ? process.hProcess : NULL;
-        if (processes[i] != NULL) CloseHandle(process.hThread);
+        started[i] = CreateProcessA(argv[2], NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo,
+                                    &processes[i]);
     }
     for (i = 0; i < count; ++i) {
         DWORD exitCode = 99;
-        if (processes[i] != NULL) {
-            WaitForSingleObject(processes[i], INFINITE);
-            GetExitCodeProcess(processes[i], &exitCode);
+        if (started[i]) {
+            WaitForSingleObject(processes[i].hProcess, INFINITE);
+            GetExitCodeProcess(processes[i].hProcess, &exitCode);
         }
         printf("%s%lu", i > 0 ? " " : "", exitCode);
     }
