@@ -222,7 +222,7 @@ class Bench:
     def figure_size(self):
         image = pe.PeFile(LAUNCHER.read_bytes())
         size = LAUNCHER.stat().st_size
-        without = size - image.section('.rsrc').raw_size
+        without = size - image.section('.rsrc').SizeOfRawData
         verdict = 'ok' if without <= 48 * 1024 else 'MISSED'
         self.notes.append(f'size: whole {size} bytes, without resources {without} bytes: '
                           f'target <= 49152 {verdict} (other small launchers 57000 / 62000)')

@@ -2,6 +2,9 @@
 # end-to-end tests that drive the release launcher.
 
 enable_language(RC)
+# Debian's own interpreter, which sees the packages that script/bootstrap installs (pefile),
+# whatever python3 comes first on PATH.
+set(Python3_EXECUTABLE /usr/bin/python3 CACHE FILEPATH "The interpreter of the tools and tests")
 find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 # --- The launcher -------------------------------------------------------------------------------

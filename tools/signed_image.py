@@ -1,4 +1,4 @@
-#!/usr/bin/env python3
+#!/usr/bin/python3
 """Checks that a signed launcher is an unsigned build plus one Authenticode signature, and
 nothing else, and prints the verdict in one line.
 
@@ -16,30 +16,10 @@ usage: signed_image.py SIGNED UNSIGNED
 import struct
 import sys
 
-SECURITY_DIRECTORY = 4
+import pefile
+
 WIN_CERT_REVISION_2_0 = 0x0200
 WIN_CERT_TYPE_PKCS_SIGNED_DATA = 0x0002
-
-
-def checksum_offset(image):
-    return struct.unpack_from('<I', image, 0x3c)[0] + 24 + 64
-
-
-def security_entry_offset(image):
-    optional = struct.unpack_from('<I', image, 0x3c)[0] + 24
-    return optional + 96 + 8 * SECURITY_DIRECTORY
-
-
-def pe_checksum(image):
-    """The checksum of the PE format: a 16-bit one's-complement sum of the file without its
-    checksum field, plus the file's length."""
-    skip = checksum_offset(image)
-    padded = image + b'\0' * (len(image) % 2)
-    words = struct.unpack(f'<{len(padded) // 2}H', padded)
-    total = sum(words) - words[skip // 2] - words[skip // 2 + 1]
-    while total >> 16:
-        total = (total & 0xffff) + (total >> 16)
-    return total + len(image)
 
 
 def der_length(blob):
@@ -58,15 +38,15 @@ def compare(signed, unsigned):
     """(True, verdict) when signed is unsigned plus one signature, else (False, reason)."""
     try:
         return compare_headers_and_bytes(signed, unsigned)
-    except struct.error:
+    except (pefile.PEFormatError, struct.error, IndexError):
         return False, 'not a well-formed Windows executable'
 
 
 def compare_headers_and_bytes(signed, unsigned):
-    if signed[:2] != b'MZ':
-        return False, 'not a Windows executable'
-    entry = security_entry_offset(signed)
-    table, size = struct.unpack_from('<II', signed, entry)
+    image = pefile.PE(data=signed, fast_load=True)
+    entry = image.OPTIONAL_HEADER.DATA_DIRECTORY[
+        pefile.DIRECTORY_ENTRY['IMAGE_DIRECTORY_ENTRY_SECURITY']]
+    table, size = entry.VirtualAddress, entry.Size
     if size == 0:
         if signed == unsigned:
             return True, 'the same bytes, unsigned'
@@ -87,13 +67,14 @@ def compare_headers_and_bytes(signed, unsigned):
 
     # The two fields that signing rewrites are put back as the build has them.
     stripped = bytearray(signed[:len(unsigned)])
-    for field, width in ((entry, 8), (checksum_offset(signed), 4)):
+    checksum = image.OPTIONAL_HEADER.get_field_absolute_offset('CheckSum')
+    for field, width in ((entry.get_file_offset(), 8), (checksum, 4)):
         stripped[field:field + width] = unsigned[field:field + width]
     if any(signed[len(unsigned):table]) or bytes(stripped) != unsigned:
         first = next((i for i, (a, b) in enumerate(zip(stripped, unsigned)) if a != b),
                      min(len(stripped), len(unsigned)))
         return False, f'without its signature, it differs from byte {first}'
-    if struct.unpack_from('<I', signed, checksum_offset(signed))[0] != pe_checksum(signed):
+    if not image.verify_checksum():
         return False, 'the PE checksum is wrong: the file was changed after signing'
     return True, 'without its signature, the same bytes'
 

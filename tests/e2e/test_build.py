@@ -44,7 +44,8 @@ class ReleaseExecutable(unittest.TestCase):
         self.assertEqual(len(self.resources[pe.RT_ICON]), 10)
 
         [version] = self.resources[pe.RT_VERSION].values()
-        self.assertEqual(pe.version_strings(version[ENGLISH_US]), {
+        self.assertEqual(list(version), [ENGLISH_US])
+        self.assertEqual(self.image.version_strings(), {
             'FileDescription': 'Veltrix Console', 'InternalName': 'VTConsole',
             'OriginalFilename': 'VTConsole.exe', 'FileVersion': project_version(),
             'ProductVersion': project_version()})
@@ -57,7 +58,7 @@ class ReleaseExecutable(unittest.TestCase):
         self.assertIn('manifestVersion="1.0"', text)
 
     def test_size_without_resources(self):
-        rsrc = self.image.section('.rsrc').raw_size
+        rsrc = self.image.section('.rsrc').SizeOfRawData
         size = LAUNCHER.stat().st_size
         print(f'\nVTConsole.exe: {size} bytes, {size - rsrc} without resources')
         self.assertLessEqual(size - rsrc, 48 * 1024)
