@@ -48,45 +48,80 @@ ParentLookup FindParentProcessId(DWORD* parentId)
     return result;
 }
 
+enum class ModuleEntry { Unreadable, PathRead, NoFaithfulPath };
+
 // Writes the path of the snapshot's first module into the MAX_PATH bytes of source: the narrow
-// entry's, or its short form where that names another folder (see faithful_path.h). The entries'
-// path fields are read only when they hold a terminator, so no copy can run past a record.
-bool ReadParentPath(HANDLE snapshot, const MODULEENTRY32& module, char* source)
+// entry's, or its short form where that names another folder (see faithful_path.h). Unreadable
+// where no whole entry can be read; NoFaithfulPath where no narrow path names the executable.
+// The entries' path fields are read only when they hold a terminator, so no copy can run past a
+// record.
+ModuleEntry ReadParentPath(HANDLE snapshot, char* source)
 {
-    if (std::memchr(module.szExePath, '\0', sizeof module.szExePath) == nullptr) return false;
-    if (!JoinText(source, MAX_PATH, module.szExePath, "")) return false;
+    MODULEENTRY32 module;
+    std::memset(&module, 0, sizeof module);
+    module.dwSize = sizeof module;
+    // A process's first module is its executable.
+    if (!platform::Module32First(snapshot, &module)) return ModuleEntry::Unreadable;
+    if (std::memchr(module.szExePath, '\0', sizeof module.szExePath) == nullptr ||
+        !JoinText(source, MAX_PATH, module.szExePath, "")) {
+        return ModuleEntry::Unreadable;
+    }
 
     MODULEENTRY32W wideModule;
     std::memset(&wideModule, 0, sizeof wideModule);
     wideModule.dwSize = sizeof wideModule;
-    if (!platform::Module32FirstW(snapshot, &wideModule)) return false;
+    if (!platform::Module32FirstW(snapshot, &wideModule)) return ModuleEntry::Unreadable;
     const std::size_t wideRoom = sizeof wideModule.szExePath / sizeof wideModule.szExePath[0];
-    if (std::wmemchr(wideModule.szExePath, L'\0', wideRoom) == nullptr) return false;
-    return EnsureFaithfulPath(source, wideModule.szExePath);
+    if (std::wmemchr(wideModule.szExePath, L'\0', wideRoom) == nullptr) {
+        return ModuleEntry::Unreadable;
+    }
+    return EnsureFaithfulPath(source, wideModule.szExePath) ? ModuleEntry::PathRead
+                                                            : ModuleEntry::NoFaithfulPath;
 }
 
-// Copies each of INSTALL_IMPORT_FILES that lies beside the parent's executable into the current
-// directory, unless a file of that name is there already. Every failure just leaves a name
-// uncopied.
-void ImportInstallerFiles(DWORD parentId)
+// Asks the parent process itself for its executable path, for where its module list cannot be
+// read (a 32-bit process cannot read a 64-bit one's). Writes it into the MAX_PATH bytes of source
+// under the same rule as the module's path.
+bool ReadParentImagePath(DWORD parentId, char* source)
 {
-    HANDLE snapshot = platform::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, parentId);
-    if (snapshot == INVALID_HANDLE_VALUE) return;
+    HANDLE parent = platform::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parentId);
+    if (parent == nullptr) return false;
+    WCHAR image[MAX_PATH];
+    DWORD length = MAX_PATH;
+    const BOOL read = platform::QueryFullProcessImageNameW(parent, 0, image, &length);
+    platform::CloseHandle(parent);
+    return read && WriteFaithfulPath(source, image);
+}
 
-    MODULEENTRY32 module;
-    std::memset(&module, 0, sizeof module);
-    module.dwSize = sizeof module;
-    char source[MAX_PATH];
-    // A process's first module is its executable.
-    if (platform::Module32First(snapshot, &module) && ReadParentPath(snapshot, module, source)) {
-        for (const char* const* name = INSTALL_IMPORT_FILES; *name != nullptr; ++name) {
-            // A name that does not fit after the parent's directory is skipped, not cut.
-            if (PlaceFileName(source, sizeof source, *name)) {
-                platform::CopyFileA(source, *name, TRUE);  // never replaces an existing file
-            }
+// Copies each of INSTALL_IMPORT_FILES that lies beside the executable named in source into the
+// current directory, unless a file of that name is there already. Every failure just leaves a
+// name uncopied.
+void CopyInstallerFiles(char* source)
+{
+    for (const char* const* name = INSTALL_IMPORT_FILES; *name != nullptr; ++name) {
+        // A name that does not fit after the parent's directory is skipped, not cut.
+        if (PlaceFileName(source, MAX_PATH, *name)) {
+            platform::CopyFileA(source, *name, TRUE);  // never replaces an existing file
         }
     }
-    platform::CloseHandle(snapshot);
+}
+
+// Takes over the files beside the parent's executable. Its path comes from the parent's module
+// list, whose snapshot stays open until the copies are done, or, where no module entry can be
+// read, from the parent process itself.
+void ImportInstallerFiles(DWORD parentId)
+{
+    char source[MAX_PATH];
+    ModuleEntry entry = ModuleEntry::Unreadable;
+    HANDLE snapshot = platform::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, parentId);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        entry = ReadParentPath(snapshot, source);
+        if (entry == ModuleEntry::PathRead) CopyInstallerFiles(source);
+        platform::CloseHandle(snapshot);
+    }
+    if (entry == ModuleEntry::Unreadable && ReadParentImagePath(parentId, source)) {
+        CopyInstallerFiles(source);
+    }
 }
 
 // Runs .\Setup.exe in this process's group and waits for it without a time limit. Its exit code

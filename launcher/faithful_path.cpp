@@ -32,12 +32,11 @@ bool WriteShortForm(char* path, const WCHAR* wide)
     return RenderInAnsiCodePage(shortForm, path, MAX_PATH) == Rendering::Faithful;
 }
 
-}  // namespace
-
-bool EnsureFaithfulPath(char* path, const WCHAR* wide)
+// Settles path by what the rendering of wide showed: kept, replaced by the short form, or
+// emptied where neither names the file.
+bool Settle(Rendering rendering, char* path, const WCHAR* wide)
 {
-    char rendering[MAX_PATH];
-    switch (RenderInAnsiCodePage(wide, rendering, sizeof rendering)) {
+    switch (rendering) {
     case Rendering::Faithful: return true;
     case Rendering::Unfaithful:
         if (WriteShortForm(path, wide)) return true;
@@ -46,4 +45,17 @@ bool EnsureFaithfulPath(char* path, const WCHAR* wide)
     }
     path[0] = '\0';
     return false;
+}
+
+}  // namespace
+
+bool EnsureFaithfulPath(char* path, const WCHAR* wide)
+{
+    char rendering[MAX_PATH];
+    return Settle(RenderInAnsiCodePage(wide, rendering, sizeof rendering), path, wide);
+}
+
+bool WriteFaithfulPath(char* path, const WCHAR* wide)
+{
+    return Settle(RenderInAnsiCodePage(wide, path, MAX_PATH), path, wide);
 }

@@ -17,4 +17,9 @@
 // is never handed on.
 bool EnsureFaithfulPath(char* path, const WCHAR* wide);
 
+// The same for a path that the system gave only in its wide form: writes its narrow form into the
+// MAX_PATH bytes of path where that is faithful, its short form elsewhere, and fails as
+// EnsureFaithfulPath does.
+bool WriteFaithfulPath(char* path, const WCHAR* wide);
+
 #endif

@@ -54,6 +54,11 @@ BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry);
 BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry);
 BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry);
 
+// A process's executable path asked of the process itself: the way that works where its module
+// list cannot be read, as that of a 64-bit process from this 32-bit one.
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId);
+BOOL QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR path, PDWORD size);
+
 // Wide paths, read only to tell whether a narrow path names the file it was made for, and to
 // find the short form that stands in for it where it does not.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);

@@ -113,6 +113,16 @@ BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
     return ::Module32First(snapshot, entry);
 }
 
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId)
+{
+    return ::OpenProcess(access, inheritHandle, processId);
+}
+
+BOOL QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR path, PDWORD size)
+{
+    return ::QueryFullProcessImageNameW(process, flags, path, size);
+}
+
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
 {
     return ::GetModuleFileNameW(module, buffer, size);

@@ -8,7 +8,8 @@ import shutil
 import sys
 
 from harness import (BUILD_DIR, LAUNCHER, WinePrefix, make_installation, read_standin_log,
-                     standin, windows_path)
+                     windows_path)
+from installers import build_nsis_installer
 from update_support import NEW_BUILD_MARK, new_launcher_bytes, write_file
 
 
@@ -107,33 +108,29 @@ def show_client_configuration(prefix, root):
 # --- Install mode -------------------------------------------------------------------------------
 
 def show_install_mode(prefix, root):
-    """An installer in its own folder runs the launcher with --install in the folder being
-    installed, which holds Setup.exe (a stand-in that records its start and end)."""
-    installer, target, log = root / 'installer', root / 'install-target', root / 'install.log'
+    """A 32-bit NSIS installer (installers/vtconsole.nsi), with the site's services.xml and
+    connections.xml beside it, installs the launcher and Setup.exe (a stand-in that records its
+    start and end) and runs the launcher with --install in the installed folder."""
+    installer, target, log = root / 'installer', root / 'installed', root / 'install.log'
     installer.mkdir()
-    target.mkdir()
-    shutil.copy(standin('installer'), installer / 'installer.exe')
-    shutil.copy(standin('setup'), target / 'Setup.exe')
     for name in ('services.xml', 'connections.xml'):
-        (installer / name).write_text(f"<!-- the installer's {name} -->\n")
-    run = prefix.run(installer / 'installer.exe',
-                     [windows_path(target), windows_path(root / 'app/VTConsole.exe'),
-                      '--install'],
-                     cwd=installer, env={'VT_STANDIN_LOG': windows_path(log)})
-    print(f'== Install mode: {windows_path(installer)}\\installer.exe runs '
-          f'VTConsole.exe --install in {windows_path(target)}')
-    print(f'   exit code: {run.exit_code}')
+        (installer / name).write_text(f"<!-- the site's {name} -->\n")
+    build_nsis_installer(installer / 'setup.exe', 'x86')
+    run = prefix.run(installer / 'setup.exe', ['/S', f'/D={windows_path(target)}'], cwd=root,
+                     env={'VT_STANDIN_LOG': windows_path(log)})
+    print(f'== Install mode: {windows_path(installer)}\\setup.exe (NSIS, 32-bit) installs into '
+          f'{windows_path(target)} and runs VTConsole.exe --install there')
+    print(f'   exit code (the launcher\'s, passed on by the installer): {run.exit_code}')
     print(f'   message box: {run.message_boxes[0]!r}' if run.message_boxes
           else '   message box: none')
     for command, flags in run.process_starts:
         print(f'   CreateProcessA: {command}  (creation flags {flags:#x})')
     for record in read_standin_log(log):
-        print(f'   {record["event"]}: {record["program"]} ({record["seconds"]:.3f} s)')
+        print(f'   {record["event"]}: {record["program"]} in {record["directory"]} '
+              f'({record["seconds"]:.3f} s)')
     for name in ('services.xml', 'connections.xml'):
-        print(f'   {name} in the installed folder: '
-              f'{"copied" if (target / name).exists() else "not copied"}')
-    if prefix.run(standin('installer'), ['--can-read-modules']).exit_code != 0:
-        print("   (this Wine cannot read the installer's module list, so nothing can be copied)")
+        taken = (target / name).exists()
+        print(f'   {name} in the installed folder: {"taken over" if taken else "not taken over"}')
     return run
 
 

@@ -32,9 +32,10 @@ struct State {
     std::vector<Op> callOrder;
     bool parentGiven = false;
     DWORD parentId = 0;
-    bool standInModules = false;
+    bool standInParent = false;
     std::string moduleExecutablePath;
     std::vector<unsigned long> moduleSnapshotIds;
+    std::vector<std::pair<unsigned long, unsigned long>> openedProcesses;
     unsigned sleeps = 0;
     unsigned long slept = 0;
     std::vector<MessageBoxCall> messageBoxes;
@@ -84,19 +85,30 @@ std::string Narrow(const std::wstring& wide)
     return narrow;
 }
 
+// The stand-in parent's executable path, wide.
+std::wstring StandInParentPath()
+{
+    const WideState& w = TheWideState();
+    return w.moduleExecutablePath.empty() ? Widen(TheState().moduleExecutablePath)
+                                          : w.moduleExecutablePath;
+}
+
 // Stand-in handles of recorded process starts: odd values that no real handle has.
 HANDLE const STAND_IN_PROCESS = reinterpret_cast<HANDLE>(0x7ff1);
 HANDLE const STAND_IN_THREAD = reinterpret_cast<HANDLE>(0x7ff3);
 HANDLE const STAND_IN_SNAPSHOT = reinterpret_cast<HANDLE>(0x7ff5);
+HANDLE const STAND_IN_PARENT = reinterpret_cast<HANDLE>(0x7ff7);
 
 bool IsStandIn(HANDLE handle)
 {
-    return handle == STAND_IN_PROCESS || handle == STAND_IN_THREAD || handle == STAND_IN_SNAPSHOT;
+    return handle == STAND_IN_PROCESS || handle == STAND_IN_THREAD ||
+           handle == STAND_IN_SNAPSHOT || handle == STAND_IN_PARENT;
 }
 
 const char* StandInKind(HANDLE handle)
 {
     if (handle == STAND_IN_PROCESS) return "process";
+    if (handle == STAND_IN_PARENT) return "parent";
     return handle == STAND_IN_THREAD ? "thread" : "snapshot";
 }
 
@@ -158,16 +170,21 @@ unsigned Calls(Op op) { return TheState().calls[static_cast<int>(op)]; }
 unsigned FailableOperations() { return TheState().operations; }
 const std::vector<Op>& CallOrder() { return TheState().callOrder; }
 
-void StandInForModuleSnapshots(const std::string& executablePath)
+void StandInForParent(const std::string& executablePath)
 {
     TheWideState().moduleExecutablePath.clear();
-    TheState().standInModules = true;
+    TheState().standInParent = true;
     TheState().moduleExecutablePath = executablePath;
 }
 
 const std::vector<unsigned long>& ModuleSnapshotProcessIds()
 {
     return TheState().moduleSnapshotIds;
+}
+
+const std::vector<std::pair<unsigned long, unsigned long>>& OpenedProcesses()
+{
+    return TheState().openedProcesses;
 }
 
 void SetParentProcessId(unsigned long parentId)
@@ -198,9 +215,9 @@ void SetModulePath(const std::wstring& path)
     TheWideState().modulePath = path;
 }
 
-void StandInForModuleSnapshots(const std::wstring& executablePath)
+void StandInForParent(const std::wstring& executablePath)
 {
-    StandInForModuleSnapshots(Narrow(executablePath));
+    StandInForParent(Narrow(executablePath));
     TheWideState().moduleExecutablePath = executablePath;
 }
 
@@ -365,7 +382,7 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
     fault::State& s = TheState();
     if (flags & TH32CS_SNAPMODULE) s.moduleSnapshotIds.push_back(processId);
     if (Fails(Op::CreateToolhelp32Snapshot)) return INVALID_HANDLE_VALUE;
-    if ((flags & TH32CS_SNAPMODULE) && s.standInModules) return fault::STAND_IN_SNAPSHOT;
+    if ((flags & TH32CS_SNAPMODULE) && s.standInParent) return fault::STAND_IN_SNAPSHOT;
     return ::CreateToolhelp32Snapshot(flags, processId);
 }
 
@@ -393,6 +410,31 @@ BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
     return TRUE;
 }
 
+HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId)
+{
+    TheState().openedProcesses.emplace_back(processId, access);
+    if (Fails(Op::OpenProcess)) return nullptr;
+    if (TheState().standInParent) return fault::STAND_IN_PARENT;
+    return ::OpenProcess(access, inheritHandle, processId);
+}
+
+BOOL QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR path, PDWORD size)
+{
+    if (Fails(Op::QueryFullProcessImageNameW)) return FALSE;
+    if (process != fault::STAND_IN_PARENT) {
+        return ::QueryFullProcessImageNameW(process, flags, path, size);
+    }
+    // As Win32 does: the path whole or nothing, and its length without the terminator.
+    const std::wstring image = fault::StandInParentPath();
+    if (image.size() >= *size) {
+        ::SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    std::wmemcpy(path, image.c_str(), image.size() + 1);
+    *size = static_cast<DWORD>(image.size());
+    return TRUE;
+}
+
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
 {
     if (Fails(Op::GetModuleFileNameW)) return 0;
@@ -416,10 +458,7 @@ BOOL Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry)
 {
     if (Fails(Op::Module32FirstW)) return FALSE;
     if (snapshot != fault::STAND_IN_SNAPSHOT) return ::Module32FirstW(snapshot, entry);
-    const fault::WideState& w = fault::TheWideState();
-    const std::wstring path = w.moduleExecutablePath.empty()
-                                  ? fault::Widen(TheState().moduleExecutablePath)
-                                  : w.moduleExecutablePath;
+    const std::wstring path = fault::StandInParentPath();
     const std::size_t room = sizeof entry->szExePath / sizeof entry->szExePath[0];
     const std::size_t length = std::min(path.size(), room - 1);
     std::wmemcpy(entry->szExePath, path.data(), length);

@@ -17,6 +17,7 @@
 #include <climits>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "launcher/platform.h"
@@ -28,7 +29,8 @@ enum class Op {
     GetModuleFileNameW, Module32FirstW, GetShortPathNameW, WideCharToMultiByte,
     FindFirstFileA, FindNextFileA, GetFileAttributesA, SetFileAttributesA, CreateDirectoryA,
     RemoveDirectoryA, MoveFileExA, CopyFileA, DeleteFileA, CreateToolhelp32Snapshot,
-    Process32First, Process32Next, Module32First, RegCreateKeyA, RegQueryValueExA,
+    Process32First, Process32Next, Module32First, OpenProcess, QueryFullProcessImageNameW,
+    RegCreateKeyA, RegQueryValueExA,
     RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
     CloseTextFile, CreateFileA,
     FlushFileBuffers, FlushTextFile, CreateMutexA, ReleaseMutex, LCMapStringA,
@@ -71,11 +73,14 @@ const std::vector<Op>& CallOrder();
 // Process32First and Process32Next report parentId as the parent in this process's own entry.
 void SetParentProcessId(unsigned long parentId);
 
-// A module snapshot is a stand-in whose first module is executablePath, instead of a real one:
-// Wine under qemu-user cannot read any process's module list. The stand-in snapshot handle is
-// accepted by CloseHandle; the process IDs that module snapshots were asked for are recorded.
-void StandInForModuleSnapshots(const std::string& executablePath);
+// The parent is a stand-in whose executable is executablePath: a module snapshot is a stand-in
+// whose first module is that path, and OpenProcess gives a stand-in process whose image name
+// QueryFullProcessImageNameW reports as that path, whatever process ID they are given. Their
+// stand-in handles are accepted by CloseHandle. The process IDs that module snapshots were asked
+// for, and the process IDs and access rights that OpenProcess was asked for, are recorded.
+void StandInForParent(const std::string& executablePath);
 const std::vector<unsigned long>& ModuleSnapshotProcessIds();
+const std::vector<std::pair<unsigned long, unsigned long>>& OpenedProcesses();
 
 // GetModuleFileNameA reports this path (copied as the real call would copy it) instead of the
 // test program's own.
@@ -83,9 +88,10 @@ void SetModulePath(const std::string& path);
 
 // Wide paths. A narrow module path also stands for its wide form, and a wide one for its own
 // narrow form as the system makes it, with best-fit look-alikes for characters that the ANSI
-// code page lacks. GetModuleFileNameW and Module32FirstW report the wide forms.
+// code page lacks. GetModuleFileNameW, Module32FirstW and QueryFullProcessImageNameW report the
+// wide forms.
 void SetModulePath(const std::wstring& path);
-void StandInForModuleSnapshots(const std::wstring& executablePath);
+void StandInForParent(const std::wstring& executablePath);
 // GetShortPathNameW gives back the long path, as on a volume without short names.
 void SwitchOffShortNames();
 

@@ -1,7 +1,8 @@
 // Install mode in-process, for what a real installer cannot show: the order of the snapshot and
 // process calls, the setup program's start record, the copies against a parent directory of any
-// length, and failures that Wine does not produce. The process snapshot is real; the parent's
-// module snapshot is a stand-in naming an installer in the scratch directory.
+// length, and failures that Wine does not produce. The process snapshot is real; the parent (its
+// module snapshot and the process itself) is a stand-in naming an installer in the scratch
+// directory.
 
 #include <gtest/gtest.h>
 
@@ -30,6 +31,8 @@ std::string DescribeCalls()
         case Op::Process32First: word = "first"; break;
         case Op::Module32First: word = "module"; break;
         case Op::Module32FirstW: word = "wide"; break;
+        case Op::OpenProcess: word = "open"; break;
+        case Op::QueryFullProcessImageNameW: word = "image"; break;
         case Op::WideCharToMultiByte: word = "render"; break;
         case Op::GetShortPathNameW: word = "short"; break;
         case Op::CopyFileA: word = "copy"; break;
@@ -60,7 +63,7 @@ protected:
         fault::Reset();
         fault::RecordProcessStarts();
         fault::SetParentProcessId(PARENT_ID);
-        fault::StandInForModuleSnapshots(parentExecutable);
+        fault::StandInForParent(parentExecutable);
     }
 
     ScratchDirectory scratch;
@@ -226,20 +229,34 @@ TEST_F(InstallMode, FailuresThatWineDoesNotProduce)
         unsigned first;
         unsigned long error;
         const char* calls;
+        // As a 32-bit process is refused the module list of a 64-bit one.
+        bool moduleListUnreadable = false;
     };
     // The installer lies in a folder that the ANSI code page cannot spell, so every call that
-    // leads to its short form is made.
+    // leads to its short form is made. Where no module entry can be read, the parent process
+    // itself is asked for its executable.
     const Case cases[] = {
         {"no process snapshot: Setup is not run", Op::CreateToolhelp32Snapshot, 1,
          ERROR_NOT_ENOUGH_MEMORY, "snapshot"},
         {"no own entry", Op::Process32First, 1, ERROR_NO_MORE_FILES,
          "snapshot first close start wait close close"},
         {"no module snapshot", Op::CreateToolhelp32Snapshot, 2, ERROR_PARTIAL_COPY,
-         "snapshot first close snapshot start wait close close"},
+         "snapshot first close snapshot open image close render short render copy copy start "
+         "wait close close"},
         {"no module entry", Op::Module32First, 1, ERROR_NO_MORE_FILES,
-         "snapshot first close snapshot module close start wait close close"},
+         "snapshot first close snapshot module close open image close render short render copy "
+         "copy start wait close close"},
         {"no wide module entry", Op::Module32FirstW, 1, ERROR_NO_MORE_FILES,
-         "snapshot first close snapshot module wide close start wait close close"},
+         "snapshot first close snapshot module wide close open image close render short render "
+         "copy copy start wait close close"},
+        {"nor can the parent be opened", Op::OpenProcess, 1, ERROR_ACCESS_DENIED,
+         "snapshot first close snapshot open start wait close close", true},
+        {"nor its image name be read", Op::QueryFullProcessImageNameW, 1, ERROR_ACCESS_DENIED,
+         "snapshot first close snapshot open image close start wait close close", true},
+        {"nor the image name's short form be made", Op::GetShortPathNameW, 1,
+         ERROR_ACCESS_DENIED,
+         "snapshot first close snapshot open image close render short start wait close close",
+         true},
         {"the faithfulness test fails", Op::WideCharToMultiByte, 1, ERROR_NO_UNICODE_TRANSLATION,
          "snapshot first close snapshot module wide render close start wait close close"},
         {"no short form", Op::GetShortPathNameW, 1, ERROR_ACCESS_DENIED,
@@ -259,10 +276,17 @@ TEST_F(InstallMode, FailuresThatWineDoesNotProduce)
         SCOPED_TRACE(c.name);
         Prepare(folder + L"\\installer.exe");
         fault::FailCalls(c.op, c.first, 1, c.error);
+        if (c.moduleListUnreadable) {
+            fault::FailCalls(Op::CreateToolhelp32Snapshot, 2, 1, ERROR_PARTIAL_COPY);
+        }
 
         RunInstallMode();
 
         EXPECT_EQ(DescribeCalls(), c.calls);
+        for (const auto& [id, access] : fault::OpenedProcesses()) {
+            EXPECT_EQ(id, PARENT_ID);
+            EXPECT_EQ(access, static_cast<unsigned long>(PROCESS_QUERY_LIMITED_INFORMATION));
+        }
         const bool copied = std::string(c.calls).find("copy") != std::string::npos;
         EXPECT_EQ(FileExists("services.xml"), copied);
         EXPECT_TRUE(fault::MessageBoxes().empty());
@@ -270,29 +294,35 @@ TEST_F(InstallMode, FailuresThatWineDoesNotProduce)
     }
 }
 
-// Fails the first call, then the second, and so on until a run needs no fault: whatever fails,
-// every snapshot that was taken is closed before anything else is opened or started, and a
+// Fails the first call, then the second, and so on until a run needs no fault, with the parent's
+// module list readable and with the parent process asked instead: whatever fails, every snapshot
+// or process handle that was opened is closed before anything else is opened or started, and a
 // setup program that was started is waited for and both its handles are closed.
 TEST_F(InstallMode, EveryFailingCallLeavesNothingOpen)
 {
-    for (unsigned n = 1;; ++n) {
-        SCOPED_TRACE("failing call " + std::to_string(n));
+    for (unsigned n = 1, road = 0; road < 2; ++n) {
+        SCOPED_TRACE((road == 0 ? "module list, failing call " : "parent process, failing call ") +
+                     std::to_string(n));
         Prepare(scratch.Path() + "installer\\installer.exe");
+        if (road == 1) fault::FailCalls(Op::CreateToolhelp32Snapshot, 2, 1, ERROR_PARTIAL_COPY);
         fault::FailOperationNumber(n, ERROR_ACCESS_DENIED);
 
         RunInstallMode();
 
         const std::vector<Op>& calls = fault::CallOrder();
-        bool snapshotOpen = false;
+        bool handleOpen = false;
+        unsigned snapshots = 0;
         for (unsigned i = 0; i < calls.size(); ++i) {
-            const bool failed = i + 1 == n;
-            if (calls[i] == Op::CreateToolhelp32Snapshot) {
-                ASSERT_FALSE(snapshotOpen) << "a second snapshot while one is open";
-                snapshotOpen = !failed;
-            } else if (calls[i] == Op::CloseHandle && snapshotOpen) {
-                snapshotOpen = false;
+            const bool refused = road == 1 && calls[i] == Op::CreateToolhelp32Snapshot &&
+                                 ++snapshots == 2;
+            const bool failed = i + 1 == n || refused;
+            if (calls[i] == Op::CreateToolhelp32Snapshot || calls[i] == Op::OpenProcess) {
+                ASSERT_FALSE(handleOpen) << "a second handle while one is open";
+                handleOpen = !failed;
+            } else if (calls[i] == Op::CloseHandle && handleOpen) {
+                handleOpen = false;
             } else if (calls[i] == Op::CreateProcessA) {
-                ASSERT_FALSE(snapshotOpen) << "Setup started with a snapshot open";
+                ASSERT_FALSE(handleOpen) << "Setup started with a handle open";
                 const std::vector<Op> rest(calls.begin() + i + 1, calls.end());
                 const std::vector<Op> waitAndClose = {Op::WaitForSingleObject, Op::CloseHandle,
                                                       Op::CloseHandle};
@@ -300,11 +330,14 @@ TEST_F(InstallMode, EveryFailingCallLeavesNothingOpen)
                 break;
             }
         }
-        EXPECT_FALSE(snapshotOpen);
+        EXPECT_FALSE(handleOpen);
         // Only a missing process list or a failed start itself leaves Setup unstarted.
         const bool startFailed = n <= calls.size() && calls[n - 1] == Op::CreateProcessA;
         EXPECT_EQ(fault::ProcessStarts().size(), n == 1 || startFailed ? 0u : 1u);
-        if (fault::FailableOperations() < n) break;  // this run had no fault left to inject
+        if (fault::FailableOperations() < n) {  // this run had no fault left to inject
+            ++road;
+            n = 0;
+        }
     }
 }
 
