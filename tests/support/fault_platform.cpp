@@ -286,10 +286,7 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
-    // A wait made to fail with ERROR_TIMEOUT runs out of time instead.
-    if (Fails(Op::WaitForSingleObject)) {
-        return ::GetLastError() == ERROR_TIMEOUT ? WAIT_TIMEOUT : WAIT_FAILED;
-    }
+    if (Fails(Op::WaitForSingleObject)) return WAIT_FAILED;
     if (fault::IsStandIn(handle)) {
         TheState().standInEvents.push_back(
             std::string("wait ") + fault::StandInKind(handle) + " " +

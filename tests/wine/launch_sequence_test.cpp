@@ -173,28 +173,6 @@ TEST_F(LaunchSequence, FailsWhenTheApplicationDirectoryCannotBeMadeCurrent)
     }
 }
 
-TEST_F(LaunchSequence, StartGoesOnWithoutTheLockWhereItCannotBeHad)
-{
-    using fault::Op;
-    // A wait that fails with ERROR_TIMEOUT runs out of time.
-    for (const auto& [op, error] : {std::pair{Op::LCMapStringA, ERROR_INVALID_PARAMETER},
-                                    {Op::CreateMutexA, ERROR_ACCESS_DENIED},
-                                    {Op::WaitForSingleObject, ERROR_INVALID_HANDLE},
-                                    {Op::WaitForSingleObject, ERROR_TIMEOUT},
-                                    {Op::ReleaseMutex, ERROR_NOT_OWNER}}) {
-        SCOPED_TRACE(testing::Message() << "op " << static_cast<int>(op) << ", error " << error);
-        fault::Reset();
-        fault::RecordProcessStarts();
-        fault::SetModulePath(scratch.Path() + "VTConsole.exe");
-        fault::FailAlways(op, error);
-
-        EXPECT_EQ(RunLaunchSequence(""), 0);
-
-        ExpectOneDetachedStart(CLIENT_COMMAND_LINE);
-        EXPECT_TRUE(fault::MessageBoxes().empty());
-    }
-}
-
 TEST_F(LaunchSequence, TakesALockLeftAbandonedAndLetsGoOfItBeforeTheMessage)
 {
     char name[64], upper[64], lower[64];
