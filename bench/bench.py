@@ -61,6 +61,21 @@ def machine():
     return f'{os.cpu_count()} cores of {cpu}, 32-bit programs run {how}'
 
 
+def servers(prefix):
+    """The process ids of the Wine servers running for prefix."""
+    needle = f'WINEPREFIX={prefix.path}'.encode()
+    found = set()
+    for pid in filter(str.isdigit, os.listdir('/proc')):
+        try:
+            command = Path(f'/proc/{pid}/cmdline').read_bytes()
+            environment = Path(f'/proc/{pid}/environ').read_bytes().split(b'\0')
+        except OSError:
+            continue
+        if b'wineserver' in command and needle in environment:
+            found.add(int(pid))
+    return found
+
+
 def paired_ratio(numerators, denominators):
     """The median of the rounds' own ratios. The runs of one round follow closely on each
     other, so a change of the machine's load from one round to the next cancels out, and a
@@ -283,6 +298,8 @@ def main():
                'size': bench.figure_size,
                'costs': bench.figure_operation_costs}
     bench.prefix.start()
+    # One server serves every run: a run never starts one of its own, nor meets one going away.
+    first = servers(bench.prefix)
     try:
         for name in FIGURES:
             if name in chosen:
@@ -290,9 +307,14 @@ def main():
                     figures[name]()
                 except RunFailed as failure:
                     sys.exit(failure.report(name))
+        last = servers(bench.prefix)
     finally:
         bench.prefix.stop()
     print(f'Wine {os.popen("wine --version").read().strip()} on {machine()}')
+    if len(first) == 1 and first == last:
+        print(f'one Wine server (process {first.pop()}) for the whole bench')
+    else:
+        print(f'Wine\'s servers: processes {sorted(first)} at the start, {sorted(last)} at the end')
     print(f'{runs} rounds of one run of each side (twice as many for a start, 3 for the 5000 '
           'files); a ratio is the median of the rounds\' own ratios')
     bench.print_table()
