@@ -61,6 +61,21 @@ def machine():
     return f'{os.cpu_count()} cores of {cpu}, 32-bit programs run {how}'
 
 
+def servers(prefix):
+    """The process ids of the Wine servers running for prefix."""
+    needle = f'WINEPREFIX={prefix.path}'.encode()
+    found = set()
+    for pid in filter(str.isdigit, os.listdir('/proc')):
+        try:
+            command = Path(f'/proc/{pid}/cmdline').read_bytes()
+            environment = Path(f'/proc/{pid}/environ').read_bytes().split(b'\0')
+        except OSError:
+            continue
+        if b'wineserver' in command and needle in environment:
+            found.add(int(pid))
+    return found
+
+
 def paired_ratio(numerators, denominators):
     """The median of the rounds' own ratios. The runs of one round follow closely on each
     other, so a change of the machine's load from one round to the next cancels out, and a
@@ -72,6 +87,22 @@ def milliseconds(times):
     return f'{min(times) * 1000:.1f} / {statistics.median(times) * 1000:.1f}'
 
 
+class RunFailed(Exception):
+    """A program of a figure that ended with an exit code other than 0, or printed no seconds."""
+
+    def __init__(self, program, run):
+        super().__init__(f'{Path(program).name} ended with {run.exit_code}')
+        self.program = Path(program).name
+        self.run = run
+
+    def report(self, figure):
+        output = self.run.output.strip() or '(nothing)'
+        wine = self.run.trace.strip().splitlines()[-20:] or ['(nothing)']
+        return '\n'.join([f'figure {figure}: {self.program} ended with {self.run.exit_code}',
+                          f'its output: {output}', 'the last lines Wine printed:',
+                          *(f'  {line}' for line in wine)])
+
+
 class Bench:
     def __init__(self, runs):
         self.runs = runs
@@ -81,12 +112,16 @@ class Bench:
         self.notes = []
 
     def run_program(self, program, arguments, cwd):
-        # Both servers' names resolve, from the run's own hosts file.
+        # Both servers' names resolve, from the run's own hosts file. Wine's errors stay on, so
+        # that a run which fails says why; a run that goes well prints none.
         run = self.prefix.run(program, arguments, cwd=cwd, resolve=(MAIN[0], DEMO[0]),
-                              env={'WINEDEBUG': '-all'}, capture=True)
-        if run.exit_code != 0:
-            raise RuntimeError(f'{Path(program).name} ended with {run.exit_code}: {run.output}')
-        return float(run.output.split()[-1])
+                              env={'WINEDEBUG': 'fixme-all'}, capture=True)
+        try:
+            if run.exit_code == 0:
+                return float(run.output.split()[-1])
+        except (IndexError, ValueError):
+            pass
+        raise RunFailed(program, run)
 
     def write_hosts_file(self, text):
         if text != self.hosts_text:
@@ -263,13 +298,23 @@ def main():
                'size': bench.figure_size,
                'costs': bench.figure_operation_costs}
     bench.prefix.start()
+    # One server serves every run: a run never starts one of its own, nor meets one going away.
+    first = servers(bench.prefix)
     try:
         for name in FIGURES:
             if name in chosen:
-                figures[name]()
+                try:
+                    figures[name]()
+                except RunFailed as failure:
+                    sys.exit(failure.report(name))
+        last = servers(bench.prefix)
     finally:
         bench.prefix.stop()
     print(f'Wine {os.popen("wine --version").read().strip()} on {machine()}')
+    if len(first) == 1 and first == last:
+        print(f'one Wine server (process {first.pop()}) for the whole bench')
+    else:
+        print(f'Wine\'s servers: processes {sorted(first)} at the start, {sorted(last)} at the end')
     print(f'{runs} rounds of one run of each side (twice as many for a start, 3 for the 5000 '
           'files); a ratio is the median of the rounds\' own ratios')
     bench.print_table()

@@ -103,9 +103,16 @@ class WinePrefix:
                         WINEDLLOVERRIDES='mscoree,mshtml=')
 
     def start(self):
+        """Starts the prefix's server, to last until stop(). Without it every run would start a
+        server of its own that shuts down as the run's last process ends, and a run that begins
+        at that moment loses its connection to the server and ends with 1 before its program
+        runs."""
         fresh = not self.path.exists()
-        self.path.parent.mkdir(parents=True, exist_ok=True)  # Wine makes only the prefix itself
-        self._quiet(['wineserver', '-p'])
+        # The server starts only in a prefix that exists, and only when no server holds it (one
+        # that a run started on its own may still be shutting down).
+        self.path.mkdir(parents=True, exist_ok=True)
+        self._quiet(['wineserver', '-k'])
+        self._quiet(['wineserver', '-p'], check=True)
         if fresh:
             self.set_value(r'HKCU\Software\Wine\WineDbg', 'ShowCrashDialog', 'REG_DWORD', '0')
             self.set_value(r'HKCU\Software\Wine\Debug', 'RelayInclude', 'REG_SZ', TRACED_CALLS)
