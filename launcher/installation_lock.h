@@ -2,8 +2,8 @@
 #define VTCONSOLE_LAUNCHER_INSTALLATION_LOCK_H
 
 // The lock that lets the starts of one installation prepare it one at a time: a named mutex
-// whose name comes from the application directory, so that two installations never wait for
-// each other. It can only spare a start a failure, never cause one: where it cannot be made,
+// whose name comes from the application directory itself, however it is spelled, so that two
+// installations never wait for each other. It can only spare a start a failure, never cause one: where it cannot be made,
 // opened or had within the wait, the start goes on without it.
 
 #include <cstddef>
@@ -14,10 +14,10 @@
 // seconds of retries, fit in it many times.
 constexpr DWORD INSTALLATION_LOCK_WAIT_MS = 60000;
 
-// Writes the lock's name for the application directory into name: the same for every spelling
-// of the directory that the file system takes for it as far as letter case goes, and nothing
-// but a hash of it, since a mutex name holds no backslash and no whole path. False when the
-// directory cannot be folded or the name does not fit.
+// Writes the lock's name for the application directory into name: made from the volume and file
+// index of the directory, so the same through every path that reaches it; where those cannot be
+// read, from the path, letter case ignored. False when neither can be had or the name does not
+// fit.
 bool MakeInstallationLockName(const char* applicationDirectory, char* name, std::size_t size);
 
 // Waits for the installation's lock, up to INSTALLATION_LOCK_WAIT_MS, and holds it until

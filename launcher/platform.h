@@ -47,6 +47,7 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 BOOL DeleteFileA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
 
 // Process and module snapshots.
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);
@@ -68,7 +69,7 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength
                         int narrowSize, LPCSTR defaultCharacter, LPBOOL usedDefaultCharacter);
 
 // The lock that the starts of one installation share: a named mutex, and the file system's
-// letter case for its name.
+// letter case for its name where the folder's identity cannot be read.
 HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES securityAttributes, BOOL initialOwner, LPCSTR name);
 BOOL ReleaseMutex(HANDLE mutex);
 int LCMapStringA(LCID locale, DWORD flags, LPCSTR source, int sourceLength, LPSTR destination,

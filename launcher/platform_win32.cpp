@@ -93,6 +93,11 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
 }
 
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    return ::GetFileInformationByHandle(file, information);
+}
+
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {
     return ::CreateToolhelp32Snapshot(flags, processId);

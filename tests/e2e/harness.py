@@ -261,11 +261,12 @@ class WineTestCase(unittest.TestCase):
         env = dict(options.pop('env', {}), VT_STANDIN_LOG=windows_path(self.client_log))
         return self.prefix.run(Path(app) / program, arguments, cwd=cwd or app, env=env, **options)
 
-    def rush(self, app, starts):
-        """Starts the launcher of app starts times back to back; returns the run and the exit
-        codes of the starts."""
-        run = self.launch(app, (str(starts), windows_path(app / 'VTConsole.exe')),
-                          program=standin('rush'), capture=True)
+    def rush(self, app, starts, folders=()):
+        """Starts the launcher of app starts times back to back, through the Windows spellings of
+        its folder in folders in turn (its own by default); returns the run and the exit codes of
+        the starts."""
+        programs = [folder + '\\VTConsole.exe' for folder in folders or (windows_path(app),)]
+        run = self.launch(app, (str(starts), *programs), program=standin('rush'), capture=True)
         return run, [int(code) for code in run.output.split()]
 
     def client_starts(self):

@@ -73,12 +73,15 @@ class UpdateHandOver(WineTestCase):
 
     def test_starts_in_quick_succession_each_end_as_a_start_alone_would(self):
         """A double-click repeated because nothing seemed to happen: three starts back to back
-        while a patch tree waits, and again while a new launcher waits too. No start may fail
-        for another having done the work first."""
+        while a patch tree waits, again while a new launcher waits too, and again through two
+        spellings of the folder (a second drive letter, as a mapped drive or subst gives). No
+        start may fail for another having done the work first."""
         tree = {f'lib/ext{i % 6}/part{i}.jar': f'part {i}' for i in range(480)}
-        for new in (None, new_launcher_bytes()):
-            with self.subTest(new_launcher=bool(new)):
-                app = make_installation(self.root / str(bool(new)))
+        drive = self.prefix.path / 'dosdevices/x:'
+        self.addCleanup(drive.unlink, missing_ok=True)
+        for new, spellings in ((None, 1), (new_launcher_bytes(), 1), (None, 2)):
+            with self.subTest(new_launcher=bool(new), spellings=spellings):
+                app = make_installation(self.root / f'{bool(new)}{spellings}')
                 launcher = new or (app / 'VTConsole.exe').read_bytes()
                 for name, content in tree.items():
                     write_file(app / 'patches' / name, content)
@@ -87,8 +90,10 @@ class UpdateHandOver(WineTestCase):
                 write_file(app / 'update.bat', '@rem')
                 self.prefix.hosts_file.write_bytes(b'127.0.0.1 localhost\r\n')
                 self.client_log.unlink(missing_ok=True)
+                drive.unlink(missing_ok=True)
+                drive.symlink_to(app)
 
-                run, exit_codes = self.rush(app, 3)
+                run, exit_codes = self.rush(app, 3, ('X:', windows_path(app))[:spellings])
 
                 self.assertEqual(exit_codes, [0, 0, 0])
                 self.assertEqual(run.message_boxes, [])

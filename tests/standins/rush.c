@@ -1,6 +1,7 @@
-/* A double-click repeated because nothing seemed to happen: rush.exe COUNT PROGRAM starts
-   PROGRAM COUNT times back to back (no arguments, creation flags 0), waits for all and prints
-   their exit codes on one line in the order made, 99 for a start that could not be made. */
+/* A double-click repeated because nothing seemed to happen: rush.exe COUNT PROGRAM... makes
+   COUNT starts back to back, of the PROGRAMs in turn (no arguments, creation flags 0), waits for
+   all and prints their exit codes on one line in the order made, 99 for a start that could not
+   be made. */
 
 #include <windows.h>
 #include <stdio.h>
@@ -10,13 +11,13 @@ int main(int argc, char** argv)
 {
     PROCESS_INFORMATION processes[8];
     BOOL started[8];
-    int count = argc == 3 ? atoi(argv[1]) : 0, i;
+    int count = argc >= 3 ? atoi(argv[1]) : 0, i;
     if (count < 1 || count > 8) return 3;
     for (i = 0; i < count; ++i) {
         STARTUPINFOA startupInfo = {0};
         startupInfo.cb = sizeof startupInfo;
-        started[i] = CreateProcessA(argv[2], NULL, NULL, NULL, FALSE, 0, NULL, NULL, &startupInfo,
-                                    &processes[i]);
+        started[i] = CreateProcessA(argv[2 + i % (argc - 2)], NULL, NULL, NULL, FALSE, 0, NULL,
+                                    NULL, &startupInfo, &processes[i]);
     }
     for (i = 0; i < count; ++i) {
         DWORD exitCode = 99;

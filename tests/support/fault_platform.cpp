@@ -374,6 +374,12 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
 }
 
+BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+{
+    return Fails(Op::GetFileInformationByHandle) ? FALSE
+                                                 : ::GetFileInformationByHandle(file, information);
+}
+
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {
     fault::State& s = TheState();

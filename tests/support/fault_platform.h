@@ -32,7 +32,7 @@ enum class Op {
     Process32First, Process32Next, Module32First, OpenProcess, QueryFullProcessImageNameW,
     RegCreateKeyA, RegQueryValueExA,
     RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
-    CloseTextFile, CreateFileA,
+    CloseTextFile, CreateFileA, GetFileInformationByHandle,
     FlushFileBuffers, FlushTextFile, CreateMutexA, ReleaseMutex, LCMapStringA,
     Count
 };

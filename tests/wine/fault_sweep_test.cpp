@@ -234,7 +234,8 @@ TEST_F(FaultSweep, NoSingleFailureLosesAnythingAndTheNextStartFinishes)
         // The installation's lock can only spare a start a failure: without it, a start goes on.
         using fault::Op;
         const Op op = fault::CallOrder()[k - 1];
-        if (op == Op::LCMapStringA || op == Op::CreateMutexA || op == Op::WaitForSingleObject ||
+        if (op == Op::CreateFileA || op == Op::GetFileInformationByHandle ||
+            op == Op::LCMapStringA || op == Op::CreateMutexA || op == Op::WaitForSingleObject ||
             op == Op::ReleaseMutex) {
             EXPECT_EQ(outcome, Outcome::ClientStarted) << "fault in operation " << k;
         }
