@@ -1,21 +1,27 @@
 #!/usr/bin/env python3
-"""Reads what each test runner itself reported in ctest's log and gives the verdict of a test run.
+"""Reads what each test runner itself reported, from ctest's JUnit reports, and gives the verdict.
 
 An exit code can be lost on the way (a runner started through Wine, a program that crashes
 after it has printed its failures), so a ctest entry counts as passed only when ctest saw it
 pass and its runner's own report says so: GoogleTest's "[==========] Running N tests" that ends
 in "[  PASSED  ]" with no "[  FAILED  ]" test, unittest's "Ran N tests" with "OK", or libFuzzer's
-"Done N runs". An entry whose output holds none of these failed: it never finished. Test cases
-are counted across every level; a skipped one is counted as skipped, never as passed.
+"Done N runs". An entry whose output holds none of these failed: it never finished. A run whose
+report is missing or not whole, or holds another number of entries than the tests it had to
+run, failed too, with each entry it lacks counted as failed. Test cases are counted across every
+level; a skipped one is counted as skipped, never as passed.
 
-    read_reports.py BUILD_DIR...    prints what failed or was skipped and the summary line, and
-                                    ends with exit code 1 when anything failed.
+    read_reports.py REPORT TESTS [REPORT TESTS]...
+        REPORT: one ctest run's JUnit report (--output-junit), "native" in its name for a
+        native build folder; TESTS: how many tests it must hold (ctest -N's "Total Tests" with
+        the run's arguments). Prints what failed or was skipped and the summary line, and ends
+        with exit code 1 when anything failed.
 """
 
 import re
 import sys
 from dataclasses import dataclass, field
 from pathlib import Path
+from xml.etree import ElementTree
 
 LEVELS = ('native', 'fuzz', 'in-process', 'end to end', 'release')
 
@@ -36,18 +42,16 @@ class Entry:
         return not self.problem
 
 
-def read_log(build_dir):
-    """The entries of ctest's last run in build_dir, or None when there is no log."""
-    log = Path(build_dir) / 'Testing' / 'Temporary' / 'LastTest.log'
-    if not log.exists():
-        return None
-    text = log.read_text(encoding='utf-8', errors='replace')
-    entries = []
-    for block in re.split(r'\n(?=\d+/\d+ Testing: )', text)[1:]:
-        name = re.match(r'\d+/\d+ Testing: (\S+)', block).group(1)
-        output = re.search(r'\nOutput:\n-+\n(.*?)<end of output>', block, re.S)
-        entries.append(Entry(name, '\nTest Passed.' in block, output.group(1) if output else ''))
-    return entries
+def read_report(report):
+    """The entries of a ctest run's JUnit report; a ValueError says why there are none."""
+    if not Path(report).is_file():
+        raise ValueError(f'no report at {report}')
+    try:
+        suite = ElementTree.parse(report).getroot()
+    except ElementTree.ParseError as error:
+        raise ValueError(f'{report} is not a whole report: {error}') from None
+    return [Entry(case.get('name'), case.get('status') == 'run', case.findtext('system-out', ''))
+            for case in suite.iter('testcase')]
 
 
 def level_of(name, native):
@@ -108,14 +112,23 @@ def judge(entry):
         entry.problem = 'its report says passed, but it ended with a failure'
 
 
-def main(build_dirs):
-    entries, missing = [], []
-    for build_dir in build_dirs:
-        found = read_log(build_dir)
-        if found is None:
-            missing.append(build_dir)
+def main(arguments):
+    if not arguments or len(arguments) % 2:
+        sys.exit(__doc__)
+    entries, lacking = [], []  # why a run failed, and how many entries that counts as
+    for report, tests in zip(arguments[::2], arguments[1::2]):
+        expected = int(tests) if tests.isdigit() else None
+        try:
+            found = read_report(report)
+        except ValueError as error:
+            lacking.append((str(error), max(expected or 0, 1)))
             continue
-        native = 'native' in Path(build_dir).name
+        if expected is None:
+            lacking.append((f'{report}: unknown number of tests to report ("{tests}")', 1))
+        elif len(found) != expected:
+            lacking.append((f'{report} reports {len(found)} of its {expected} tests',
+                            max(expected - len(found), 1)))
+        native = 'native' in Path(report).name
         for entry in found:
             entry.level = level_of(entry.name, native)
             judge(entry)
@@ -138,9 +151,9 @@ def main(build_dirs):
             print(sweep)
 
     passed = sum(entry.passed for entry in entries)
-    failed = len(entries) - passed + len(missing)
-    for build_dir in missing:
-        print(f'FAILED: no test log in {build_dir}')
+    failed = len(entries) - passed + sum(count for _, count in lacking)
+    for why, _ in lacking:
+        print(f'FAILED: {why}')
     per_level = {level: sum(e.cases for e in entries if e.level == level) for level in LEVELS}
     cases = sum(per_level.values())
     skipped = sum(len(e.skipped_cases) for e in entries)

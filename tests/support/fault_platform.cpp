@@ -351,7 +351,14 @@ BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES securityAttributes)
 
 BOOL RemoveDirectoryA(LPCSTR path)
 {
-    return Fails(Op::RemoveDirectoryA) ? FALSE : ::RemoveDirectoryA(path);
+    if (Fails(Op::RemoveDirectoryA)) return FALSE;
+    // Windows refuses to remove a read-only directory; Wine run as root removes it.
+    const DWORD attributes = ::GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) {
+        ::SetLastError(ERROR_ACCESS_DENIED);
+        return FALSE;
+    }
+    return ::RemoveDirectoryA(path);
 }
 
 BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags)

@@ -2,7 +2,10 @@
 #define VTCONSOLE_TESTS_SUPPORT_FAULT_PLATFORM_H
 
 // Controls the test implementation of launcher/platform.h. Every operation forwards to the real
-// Win32 or C runtime call unless a test has asked for something else:
+// Win32 or C runtime call, except that
+// - RemoveDirectoryA refuses to remove a read-only directory, with ERROR_ACCESS_DENIED, as
+//   Windows does (Wine run as root removes it);
+// and except where a test has asked for something else:
 // - a failure of chosen calls of one operation, or of the n-th failable operation of a run,
 //   with the last-error code the test names;
 // - a module path other than the test program's own, narrow or wide;
@@ -12,7 +15,7 @@
 // - a message box that is recorded, never shown;
 // - host names that resolve only when the test says so (no test ever sends a DNS query);
 // - ExitProcess, which throws ProcessExit instead of ending the test program.
-// Reset() brings all of it back to plain forwarding with nothing recorded.
+// Reset() undoes all that a test has asked for and forgets what was recorded.
 
 #include <climits>
 #include <functional>

@@ -160,6 +160,8 @@ TEST_F(RewriteConnectionsTest, LeavesTheListAsItWasWhenTheScanDoesNotEndWell)
     const Case cases[] = {
         // A second start while a connection is open: entries made before it stay.
         {"early stop", stopping, fault::Op::Count, 0, PLANT_ENTRY},
+        {"early stop on a last line without a line end, which fgets reads to the end of file",
+         stopping.substr(0, stopping.find("\n<host>10.0.0.6")), fault::Op::Count, 0, PLANT_ENTRY},
         {"read error", SERVER_LIST, fault::Op::ReadLinePiece, 3, ""},
         {"write fails", SERVER_LIST, fault::Op::WriteText, 7, PLANT_ENTRY},
         {"close of the copy fails", SERVER_LIST, fault::Op::CloseTextFile, 2, PLANT_ENTRY},

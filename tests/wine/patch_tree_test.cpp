@@ -4,6 +4,8 @@
 // nothing is lost and that the next start finishes the merge.
 
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <sddl.h>  // needs <windows.h> first
 
 #include <map>
 #include <string>
@@ -50,6 +52,15 @@ void MakeDirectory(const std::string& path, DWORD attributes = 0)
     WriteFile(path + "\\.placeholder", "");
     ::DeleteFileA((path + "\\.placeholder").c_str());
     if (attributes != 0) ::SetFileAttributesA(path.c_str(), attributes);
+    // Wine drops a directory's read-only bit, but shows it on a directory that its access list
+    // lets no one write to, since it makes that list the directory's Unix permissions.
+    PSECURITY_DESCRIPTOR readOnly = nullptr;
+    if ((attributes & FILE_ATTRIBUTE_READONLY) &&
+        ::ConvertStringSecurityDescriptorToSecurityDescriptorA("D:(A;;FRFX;;;WD)", SDDL_REVISION_1,
+                                                              &readOnly, nullptr)) {
+        ::SetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, readOnly);
+        ::LocalFree(readOnly);
+    }
 }
 
 class PatchTree : public ::testing::Test {
@@ -126,7 +137,7 @@ TEST_F(PatchTree, WritesBackTheAttributeWordLessOnlyTheReadOnlyBit)
     MakeDirectory("patches\\d", FILE_ATTRIBUTE_READONLY);
     const DWORD fileWord = AttributesOf("patches\\d\\f");
     const DWORD directoryWord = AttributesOf("patches\\d");
-    ASSERT_TRUE(fileWord & FILE_ATTRIBUTE_READONLY);
+    ASSERT_TRUE(fileWord & directoryWord & FILE_ATTRIBUTE_READONLY);
     // Stop before the moves and removals, so that the attributes can be seen as they were left.
     fault::FailAlways(fault::Op::MoveFileExA, ERROR_ACCESS_DENIED);
 
