@@ -19,6 +19,8 @@ set(VT_PROGRAM_LINK_OPTIONS -static -mwindows -s -Wl,--gc-sections -Wl,--no-inse
 add_library(vtconsole_logic STATIC ${VT_PORTABLE_SOURCES} ${VT_WINDOWS_SOURCES})
 target_include_directories(vtconsole_logic PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(vtconsole_logic PRIVATE ${VT_WARNINGS} ${VT_PROGRAM_COMPILE_OPTIONS})
+# The version the account of a start names, the one of the version resource.
+target_compile_definitions(vtconsole_logic PUBLIC VT_VERSION="${PROJECT_VERSION}")
 
 set(VT_ICON_FILE ${CMAKE_BINARY_DIR}/VTConsole.ico)
 set(VT_MANIFEST_FILE ${CMAKE_SOURCE_DIR}/launcher/VTConsole.manifest)
@@ -56,6 +58,7 @@ add_library(vtconsole_testable STATIC ${VT_PORTABLE_SOURCES} ${VT_WINDOWS_SOURCE
     tests/support/fault_platform.cpp tests/support/scratch_directory.cpp)
 target_include_directories(vtconsole_testable PUBLIC ${CMAKE_SOURCE_DIR})
 target_compile_options(vtconsole_testable PRIVATE ${VT_WARNINGS})
+target_compile_definitions(vtconsole_testable PUBLIC VT_VERSION="${PROJECT_VERSION}")
 target_link_libraries(vtconsole_testable PUBLIC GTest::gtest ws2_32)
 
 file(GLOB VT_WINE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/wine/*_test.cpp)

@@ -3,6 +3,7 @@
 #include "config/connection_scan.h"
 #include "config/hosts_file.h"
 #include "config/known_servers.h"
+#include "launcher/account.h"
 #include "launcher/platform.h"
 
 namespace {
@@ -11,60 +12,125 @@ constexpr char CONNECTION_LIST[] = "conf\\connections.xml";
 constexpr char DEFAULT_CONNECTION_LIST[] = "conf\\default-connections.xml";
 constexpr char TEMPORARY_LIST[] = "conf\\connections.tmp";
 
+// A name server that does not answer costs seconds at every start: the account says how long
+// each lookup took.
 bool Resolves(const KnownServer& server)
 {
-    return platform::gethostbyname(server.hostName) != nullptr;
+    const DWORD asked = AccountClock();
+    const bool resolved = platform::gethostbyname(server.hostName) != nullptr;
+    const unsigned long took = AccountClock() - asked;
+    if (resolved) {
+        Report("%s resolved in %lu ms", server.hostName, took);
+    } else {
+        ReportFailure("%s not resolved in %lu ms: gethostbyname", server.hostName, took);
+    }
+    return resolved;
+}
+
+// Why the list keeps its content after a scan with a temporary copy, or nullptr when the copy
+// may take its place.
+const char* WhyListStays(const ConnectionScan& scan, bool stopped, bool readToEnd,
+                         bool copiedWhole)
+{
+    if (stopped) return "the scan stopped";
+    if (!readToEnd) return "a read error";
+    if (!copiedWhole) return "its copy was not written whole";
+    if (!scan.changed) return "no address to replace";
+    return nullptr;
 }
 
 }  // namespace
 
 void RewriteConnections()
 {
-    platform::CopyFileA(DEFAULT_CONNECTION_LIST, CONNECTION_LIST, TRUE);
+    // Made from its default only where it is missing: an existing list makes the copy fail.
+    if (!platform::CopyFileA(DEFAULT_CONNECTION_LIST, CONNECTION_LIST, TRUE) &&
+        platform::GetLastError() != ERROR_FILE_EXISTS) {
+        ReportFailure("CopyFileA %s to %s", DEFAULT_CONNECTION_LIST, CONNECTION_LIST);
+    }
 
     FILE* source = platform::OpenTextFile(CONNECTION_LIST, "r");
-    if (source == nullptr) return;
+    if (source == nullptr) {
+        ReportFailure("connection list not read: fopen %s", CONNECTION_LIST);
+        return;
+    }
 
     ConnectionScan scan;
     WSADATA sockets;
-    platform::WSAStartup(MAKEWORD(2, 0), &sockets);
+    const int started = platform::WSAStartup(MAKEWORD(2, 0), &sockets);
+    if (started != 0) ReportError(static_cast<DWORD>(started), "WSAStartup");
     // Both lookups, main first, whatever the list holds: a server that does not resolve is
     // only an address, and its connections get hosts entries instead.
     scan.mainResolved = Resolves(MAIN_SERVER);
     scan.demoResolved = Resolves(DEMO_SERVER);
     FILE* copy = nullptr;
-    if (scan.mainResolved || scan.demoResolved) copy = platform::OpenTextFile(TEMPORARY_LIST, "w");
+    if (scan.mainResolved || scan.demoResolved) {
+        copy = platform::OpenTextFile(TEMPORARY_LIST, "w");
+        if (copy == nullptr) ReportFailure("connection list not rewritten: fopen %s", TEMPORARY_LIST);
+    }
     platform::WSACleanup();
 
     char piece[LINE_BUFFER_SIZE];
+    unsigned pieces = 0, replaced = 0;
+    unsigned hostsEntries[3] = {};  // by HostsEntry: appended, present, not added
     bool stopped = false;
     bool copiedWhole = true;
     while (platform::ReadLinePiece(piece, LINE_BUFFER_SIZE, source) != nullptr) {
+        ++pieces;
         const PieceAction action = ScanPiece(scan, piece);
         if (action == PieceAction::Stop) {
+            Report("connection list: scan stopped at line %u: %s", pieces,
+                   scan.connectionOpen ? "connection inside a connection"
+                                       : "host outside a connection");
             stopped = true;
             break;
         }
-        if (action == PieceAction::AddHostsEntry) AddHostsEntry(scan.host, scan.name);
-        if (copy != nullptr && copiedWhole) copiedWhole = platform::WriteText(piece, copy);
-    }
-
-    if (copy == nullptr) {
-        platform::CloseTextFile(source);
-        return;
+        if (action == PieceAction::Replaced) ++replaced;
+        if (action == PieceAction::AddHostsEntry) {
+            ++hostsEntries[static_cast<int>(AddHostsEntry(scan.host, scan.name))];
+        }
+        if (copy != nullptr && copiedWhole) {
+            copiedWhole = platform::WriteText(piece, copy);
+            if (!copiedWhole) ReportFailure("fputs %s", TEMPORARY_LIST);
+        }
     }
     // A read error ends the loop like the end of the list, but leaves the end-of-file mark
     // clear: only a list read to its end may be replaced.
-    bool replace = scan.changed && !stopped && platform::AtEndOfFile(source) && copiedWhole;
+    const bool readToEnd = stopped || platform::AtEndOfFile(source);
+    if (!readToEnd) ReportFailure("connection list: fgets %s", CONNECTION_LIST);
+    if (hostsEntries[0] + hostsEntries[1] + hostsEntries[2] != 0) {
+        Report("hosts entries: %u appended, %u there already, %u not added", hostsEntries[0],
+               hostsEntries[1], hostsEntries[2]);
+    }
+
+    const char* why = copy != nullptr ? WhyListStays(scan, stopped, readToEnd, copiedWhole)
+                      : scan.mainResolved || scan.demoResolved ? "no copy of it could be made"
+                                                               : "neither server resolved";
     // The copy must be on disk before it takes the list's place: the move alone may reach the
     // disk before the data does, and a power cut would leave a list of zeros or cut short.
-    if (replace && !platform::FlushTextFile(copy)) replace = false;
-    if (!platform::CloseTextFile(copy)) replace = false;
-    platform::CloseTextFile(source);
+    if (why == nullptr && !platform::FlushTextFile(copy)) {
+        ReportFailure("_commit %s", TEMPORARY_LIST);
+        why = "its copy was not flushed";
+    }
+    if (copy != nullptr && !platform::CloseTextFile(copy)) {
+        ReportFailure("fclose %s", TEMPORARY_LIST);
+        if (why == nullptr) why = "its copy was not written whole";
+    }
+    if (!platform::CloseTextFile(source)) ReportFailure("fclose %s", CONNECTION_LIST);
     // One move replaces the list, so there is never a moment without it; a copy that was not
     // written whole (a full disk) never takes its place.
-    if (!replace || !platform::MoveFileExA(TEMPORARY_LIST, CONNECTION_LIST,
-                                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        platform::DeleteFileA(TEMPORARY_LIST);
+    if (why == nullptr && !platform::MoveFileExA(TEMPORARY_LIST, CONNECTION_LIST,
+                                                 MOVEFILE_REPLACE_EXISTING |
+                                                     MOVEFILE_WRITE_THROUGH)) {
+        ReportFailure("MoveFileExA %s to %s", TEMPORARY_LIST, CONNECTION_LIST);
+        why = "its copy did not take its place";
     }
+    if (why != nullptr) {
+        Report("connection list left as it was: %s", why);
+        if (copy != nullptr && !platform::DeleteFileA(TEMPORARY_LIST)) {
+            ReportFailure("DeleteFileA %s", TEMPORARY_LIST);
+        }
+        return;
+    }
+    Report("connection list rewritten: %u addresses replaced", replaced);
 }

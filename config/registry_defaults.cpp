@@ -1,5 +1,6 @@
 #include "config/registry_defaults.h"
 
+#include "launcher/account.h"
 #include "launcher/platform.h"
 
 namespace {
@@ -26,34 +27,64 @@ constexpr DWORD PREFERENCE_MIN_DATA_SIZE = 2;
 static_assert(sizeof BROWSER_FOR_HELP_DATA == 22, "browserForHelp is stored in 22 bytes");
 static_assert(sizeof LOGIN_MODULE_INDEX_DATA == 2, "defaultLoginModuleIndex in 2 bytes");
 
-template <DWORD N>
-void SetPreferenceWhenMissing(HKEY key, const char* name, const char (&data)[N])
+// Opens or makes the key below HKEY_CURRENT_USER; nullptr, told to the account, when it cannot.
+HKEY OpenKey(const char* path)
+{
+    HKEY key;
+    const LONG opened = platform::RegCreateKeyA(HKEY_CURRENT_USER, path, &key);
+    if (opened == ERROR_SUCCESS) return key;
+    ReportError(static_cast<DWORD>(opened), "nothing set below it: RegCreateKeyA HKCU\\%s", path);
+    return nullptr;
+}
+
+void SetValue(HKEY key, const char* name, DWORD type, const BYTE* data, DWORD size)
+{
+    const LONG set = platform::RegSetValueExA(key, name, 0, type, data, size);
+    if (set == ERROR_SUCCESS) {
+        Report("registry value %s set", name);
+    } else {
+        ReportError(static_cast<DWORD>(set), "RegSetValueExA %s", name);
+    }
+}
+
+void SetPreferenceWhenMissing(HKEY key, const char* name, const char* data, DWORD dataSize)
 {
     DWORD size = 0;
     const LONG probe = platform::RegQueryValueExA(key, name, nullptr, nullptr, nullptr, &size);
-    if (probe == ERROR_SUCCESS && size >= PREFERENCE_MIN_DATA_SIZE) return;
-    platform::RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), N);
+    if (probe == ERROR_SUCCESS && size >= PREFERENCE_MIN_DATA_SIZE) {
+        Report("registry value %s there already", name);
+        return;
+    }
+    if (probe != ERROR_SUCCESS && probe != ERROR_FILE_NOT_FOUND) {
+        ReportError(static_cast<DWORD>(probe), "taken as missing: RegQueryValueExA %s", name);
+    }
+    SetValue(key, name, REG_SZ, reinterpret_cast<const BYTE*>(data), dataSize);
 }
 
 }  // namespace
 
 void EnableUrlCredentials()
 {
-    HKEY key;
-    if (platform::RegCreateKeyA(HKEY_CURRENT_USER, FEATURE_KEY, &key) != ERROR_SUCCESS) return;
+    HKEY key = OpenKey(FEATURE_KEY);
+    if (key == nullptr) return;
     const DWORD off = 0;
-    platform::RegSetValueExA(key, FEATURE_VALUE, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off),
-                             sizeof off);
+    SetValue(key, FEATURE_VALUE, REG_DWORD, reinterpret_cast<const BYTE*>(&off), sizeof off);
     platform::RegCloseKey(key);
 }
 
 void ApplyClientPreferenceDefaults()
 {
-    platform::CopyFileA(DEFAULT_SERVICE_LIST, SERVICE_LIST, TRUE);
+    // Made from its default only where it is missing: an existing list makes the copy fail.
+    if (!platform::CopyFileA(DEFAULT_SERVICE_LIST, SERVICE_LIST, TRUE) &&
+        platform::GetLastError() != ERROR_FILE_EXISTS) {
+        ReportFailure("CopyFileA %s to %s", DEFAULT_SERVICE_LIST, SERVICE_LIST);
+    }
 
-    HKEY key;
-    if (platform::RegCreateKeyA(HKEY_CURRENT_USER, PREFERENCE_KEY, &key) != ERROR_SUCCESS) return;
-    SetPreferenceWhenMissing(key, BROWSER_FOR_HELP, BROWSER_FOR_HELP_DATA);
-    SetPreferenceWhenMissing(key, LOGIN_MODULE_INDEX, LOGIN_MODULE_INDEX_DATA);
+    HKEY key = OpenKey(PREFERENCE_KEY);
+    if (key == nullptr) return;
+    SetPreferenceWhenMissing(key, BROWSER_FOR_HELP, BROWSER_FOR_HELP_DATA,
+                             sizeof BROWSER_FOR_HELP_DATA);
+    SetPreferenceWhenMissing(key, LOGIN_MODULE_INDEX, LOGIN_MODULE_INDEX_DATA,
+                             sizeof LOGIN_MODULE_INDEX_DATA);
     platform::RegCloseKey(key);
 }

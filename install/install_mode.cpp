@@ -4,6 +4,7 @@
 #include <cwchar>
 
 #include "install/import_path.h"
+#include "launcher/account.h"
 #include "launcher/faithful_path.h"
 #include "launcher/platform.h"
 #include "launcher/text.h"
@@ -30,7 +31,10 @@ ParentLookup FindParentProcessId(DWORD* parentId)
 {
     const DWORD ownId = platform::GetCurrentProcessId();
     HANDLE snapshot = platform::CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return ParentLookup::NoSnapshot;
+    if (snapshot == INVALID_HANDLE_VALUE) {
+        ReportFailure("no process list, Setup not run: CreateToolhelp32Snapshot");
+        return ParentLookup::NoSnapshot;
+    }
 
     PROCESSENTRY32 entry;
     std::memset(&entry, 0, sizeof entry);
@@ -43,6 +47,11 @@ ParentLookup FindParentProcessId(DWORD* parentId)
             result = ParentLookup::Found;
             break;
         }
+    }
+    if (result == ParentLookup::Found) {
+        Report("installer: process %lu", static_cast<unsigned long>(*parentId));
+    } else {
+        ReportFailure("own process not in the process list: Process32Next");
     }
     platform::CloseHandle(snapshot);
     return result;
@@ -61,7 +70,10 @@ ModuleEntry ReadParentPath(HANDLE snapshot, char* source)
     std::memset(&module, 0, sizeof module);
     module.dwSize = sizeof module;
     // A process's first module is its executable.
-    if (!platform::Module32First(snapshot, &module)) return ModuleEntry::Unreadable;
+    if (!platform::Module32First(snapshot, &module)) {
+        ReportFailure("installer's module list not read: Module32First");
+        return ModuleEntry::Unreadable;
+    }
     if (std::memchr(module.szExePath, '\0', sizeof module.szExePath) == nullptr ||
         !JoinText(source, MAX_PATH, module.szExePath, "")) {
         return ModuleEntry::Unreadable;
@@ -70,7 +82,10 @@ ModuleEntry ReadParentPath(HANDLE snapshot, char* source)
     MODULEENTRY32W wideModule;
     std::memset(&wideModule, 0, sizeof wideModule);
     wideModule.dwSize = sizeof wideModule;
-    if (!platform::Module32FirstW(snapshot, &wideModule)) return ModuleEntry::Unreadable;
+    if (!platform::Module32FirstW(snapshot, &wideModule)) {
+        ReportFailure("installer's module list not read: Module32FirstW");
+        return ModuleEntry::Unreadable;
+    }
     const std::size_t wideRoom = sizeof wideModule.szExePath / sizeof wideModule.szExePath[0];
     if (std::wmemchr(wideModule.szExePath, L'\0', wideRoom) == nullptr) {
         return ModuleEntry::Unreadable;
@@ -85,10 +100,16 @@ ModuleEntry ReadParentPath(HANDLE snapshot, char* source)
 bool ReadParentImagePath(DWORD parentId, char* source)
 {
     HANDLE parent = platform::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, parentId);
-    if (parent == nullptr) return false;
+    if (parent == nullptr) {
+        ReportFailure("installer's path not read: OpenProcess");
+        return false;
+    }
     WCHAR image[MAX_PATH];
     DWORD length = MAX_PATH;
     const BOOL read = platform::QueryFullProcessImageNameW(parent, 0, image, &length);
+    if (!read) {
+        ReportFailure("installer's path not read: QueryFullProcessImageNameW");
+    }
     platform::CloseHandle(parent);
     return read && WriteFaithfulPath(source, image);
 }
@@ -100,8 +121,12 @@ void CopyInstallerFiles(char* source)
 {
     for (const char* const* name = INSTALL_IMPORT_FILES; *name != nullptr; ++name) {
         // A name that does not fit after the parent's directory is skipped, not cut.
-        if (PlaceFileName(source, MAX_PATH, *name)) {
-            platform::CopyFileA(source, *name, TRUE);  // never replaces an existing file
+        if (!PlaceFileName(source, MAX_PATH, *name)) {
+            Report("%s not taken over: path too long", *name);
+        } else if (platform::CopyFileA(source, *name, TRUE)) {  // never replaces an existing file
+            Report("%s taken over from %s", *name, source);
+        } else {
+            ReportFailure("%s not taken over: CopyFileA %s", *name, source);
         }
     }
 }
@@ -116,10 +141,16 @@ void ImportInstallerFiles(DWORD parentId)
     HANDLE snapshot = platform::CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, parentId);
     if (snapshot != INVALID_HANDLE_VALUE) {
         entry = ReadParentPath(snapshot, source);
-        if (entry == ModuleEntry::PathRead) CopyInstallerFiles(source);
+        if (entry == ModuleEntry::PathRead) {
+            Report("installer: %s, from its module list", source);
+            CopyInstallerFiles(source);
+        }
         platform::CloseHandle(snapshot);
+    } else {
+        ReportFailure("installer's module list not read: CreateToolhelp32Snapshot");
     }
     if (entry == ModuleEntry::Unreadable && ReadParentImagePath(parentId, source)) {
+        Report("installer: %s, asked of the process", source);
         CopyInstallerFiles(source);
     }
 }
@@ -137,9 +168,22 @@ void RunSetupProgram()
     startupInfo.cb = sizeof startupInfo;
     if (!platform::CreateProcessA(nullptr, commandLine, nullptr, nullptr, FALSE, 0, nullptr,
                                   nullptr, &startupInfo, &processInformation)) {
+        ReportFailure("not run: CreateProcessA %s", SETUP_COMMAND_LINE);
         return;
     }
-    platform::WaitForSingleObject(processInformation.hProcess, INFINITE);
+    Report("started %s (process %lu)", SETUP_COMMAND_LINE,
+           static_cast<unsigned long>(processInformation.dwProcessId));
+    const DWORD started = AccountClock();
+    if (platform::WaitForSingleObject(processInformation.hProcess, INFINITE) == WAIT_FAILED) {
+        ReportFailure("not waited for: WaitForSingleObject %s", SETUP_COMMAND_LINE);
+    } else if (AccountOn()) {
+        DWORD exitCode = 0;
+        if (platform::GetExitCodeProcess(processInformation.hProcess, &exitCode)) {
+            Report("%s ended with exit code %lu after %lu ms", SETUP_COMMAND_LINE,
+                   static_cast<unsigned long>(exitCode),
+                   static_cast<unsigned long>(AccountClock() - started));
+        }
+    }
     platform::CloseHandle(processInformation.hProcess);
     platform::CloseHandle(processInformation.hThread);
 }

@@ -1,5 +1,7 @@
 #include "launcher/faithful_path.h"
 
+#include "launcher/account.h"
+
 namespace {
 
 enum class Rendering { Faithful, Unfaithful, Failed };
@@ -16,10 +18,12 @@ Rendering RenderInAnsiCodePage(const WCHAR* wide, char* narrow, int size)
     // UTF-8, the one ANSI code page without default characters, refuses both the flag and the
     // question; it renders every path.
     const DWORD error = platform::GetLastError();
-    if (error != ERROR_INVALID_PARAMETER && error != ERROR_INVALID_FLAGS) return Rendering::Failed;
-    return platform::WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, size, nullptr, nullptr) != 0
-               ? Rendering::Faithful
-               : Rendering::Failed;
+    if ((error == ERROR_INVALID_PARAMETER || error == ERROR_INVALID_FLAGS) &&
+        platform::WideCharToMultiByte(CP_ACP, 0, wide, -1, narrow, size, nullptr, nullptr) != 0) {
+        return Rendering::Faithful;
+    }
+    ReportFailure("WideCharToMultiByte");
+    return Rendering::Failed;
 }
 
 bool WriteShortForm(char* path, const WCHAR* wide)
@@ -27,9 +31,16 @@ bool WriteShortForm(char* path, const WCHAR* wide)
     WCHAR shortForm[MAX_PATH];
     // A result of MAX_PATH or more is the room that the short form would need.
     const DWORD length = platform::GetShortPathNameW(wide, shortForm, MAX_PATH);
+    if (length == 0) ReportFailure("no short form: GetShortPathNameW");
+    if (length >= MAX_PATH) Report("short form longer than %d characters", MAX_PATH - 1);
     if (length == 0 || length >= MAX_PATH) return false;
     // Where the volume keeps no short names, the short form is the long path itself.
-    return RenderInAnsiCodePage(shortForm, path, MAX_PATH) == Rendering::Faithful;
+    if (RenderInAnsiCodePage(shortForm, path, MAX_PATH) != Rendering::Faithful) {
+        Report("no short form that the code page can spell");
+        return false;
+    }
+    Report("short form %s stands in for a path the code page cannot spell", path);
+    return true;
 }
 
 // Settles path by what the rendering of wide showed: kept, replaced by the short form, or

@@ -5,6 +5,7 @@
 #include "config/connections.h"
 #include "config/registry_defaults.h"
 #include "install/install_mode.h"
+#include "launcher/account.h"
 #include "launcher/client.h"
 #include "launcher/faithful_path.h"
 #include "launcher/installation_lock.h"
@@ -21,8 +22,12 @@ constexpr char INSTALL_OPTION[] = "--install";
 
 static_assert(sizeof CLIENT_COMMAND_LINE <= MAX_PATH, "the client's command line fits a path buffer");
 
-int FailStart()
+// The account's last line explains the message; it is written before the message is shown,
+// which may stay open for as long as the user leaves it.
+int FailStart(const char* why)
 {
+    Report("\"%s\" shown: %s", FAILURE_MESSAGE, why);
+    ReportExit(1);
     platform::MessageBoxA(nullptr, FAILURE_MESSAGE, nullptr, MB_OK);
     return 1;
 }
@@ -31,7 +36,14 @@ int FailStart()
 HANDLE FindEntry(const char* name)
 {
     WIN32_FIND_DATAA probe;
-    return platform::FindFirstFileA(name, &probe);
+    HANDLE found = platform::FindFirstFileA(name, &probe);
+    if (found == INVALID_HANDLE_VALUE) {
+        const DWORD error = platform::GetLastError();
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            ReportFailure("taken as absent: FindFirstFileA %s", name);
+        }
+    }
+    return found;
 }
 
 bool EntryExists(const char* name)
@@ -47,9 +59,13 @@ bool EntryExists(const char* name)
 bool ReadExecutablePath(char* path)
 {
     const DWORD length = platform::GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0) ReportFailure("own path not read: GetModuleFileNameA");
+    if (length >= MAX_PATH) Report("own path longer than %d characters", MAX_PATH - 1);
     if (length == 0 || length >= MAX_PATH) return false;
     WCHAR wide[MAX_PATH];
     const DWORD wideLength = platform::GetModuleFileNameW(nullptr, wide, MAX_PATH);
+    if (wideLength == 0) ReportFailure("own path not read: GetModuleFileNameW");
+    if (wideLength >= MAX_PATH) Report("own path longer than %d characters", MAX_PATH - 1);
     if (wideLength == 0 || wideLength >= MAX_PATH) return false;
     return EnsureFaithfulPath(path, wide);
 }
@@ -73,24 +89,28 @@ int RunNormalStart(const char* applicationDirectory)
     //   no lock. The lock is let go before the client starts and before the failure message,
     //   which may stay open for as long as the user leaves it.
     InstallationLock lock(applicationDirectory);
-    const auto unlockAndFail = [&lock] {
+    const auto unlockAndFail = [&lock](const char* why) {
         lock.Release();
-        return FailStart();
+        return FailStart(why);
     };
 
     if (EntryExists(UPDATER_FILE)) RunUpdateStage(UPDATE_STAGE_REMOVE_UPDATER);
 
     if (EntryExists(PENDING_LAUNCHER)) {
         RunUpdateStage(UPDATE_STAGE_START_UPDATER);
-        return unlockAndFail();  // the stage ends the process when it succeeds
+        // The stage ends the process when it succeeds.
+        return unlockAndFail("the new launcher could not be started");
     }
 
     HANDLE patches = FindEntry(PATCH_TREE);
     if (patches != INVALID_HANDLE_VALUE) {
         const int merged = MovePatchTree(PATCH_TREE, applicationDirectory);
         platform::FindClose(patches);
-        if (!merged) return unlockAndFail();
-        platform::DeleteFileA(UPDATE_SCRIPT);
+        if (!merged) return unlockAndFail("the patch tree could not be merged");
+        if (!platform::DeleteFileA(UPDATE_SCRIPT) &&
+            platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
+            ReportFailure("DeleteFileA %s", UPDATE_SCRIPT);
+        }
     }
 
     EnableUrlCredentials();
@@ -98,7 +118,10 @@ int RunNormalStart(const char* applicationDirectory)
     ApplyClientPreferenceDefaults();
     lock.Release();
 
-    if (!StartDetachedProcess(CLIENT_COMMAND_LINE)) return FailStart();
+    if (!StartDetachedProcess(CLIENT_COMMAND_LINE)) {
+        return FailStart("the Java client could not be started");
+    }
+    ReportExit(0);
     return 0;
 }
 
@@ -106,25 +129,38 @@ int RunNormalStart(const char* applicationDirectory)
 
 int RunLaunchSequence(const char* commandLine)
 {
+    OpenAccount();
     char path[MAX_PATH];
-    if (!ReadExecutablePath(path)) return FailStart();
+    if (!ReadExecutablePath(path)) return FailStart("its own path could not be read");
 
     char* lastBackslash = std::strrchr(path, '\\');
-    if (lastBackslash == nullptr) return FailStart();
+    if (lastBackslash == nullptr) {
+        Report("own path %s has no folder", path);
+        return FailStart("its own path could not be read");
+    }
+
+    const bool install = commandLine != nullptr && std::strstr(commandLine, INSTALL_OPTION) != nullptr;
+    const bool isUpdater = EqualsIgnoringAsciiCase(lastBackslash + 1, UPDATER_FILE);
+    Report("VTConsole " VT_VERSION " at %s: %s", path,
+           install ? "install mode (--install)" : isUpdater ? "updater start" : "normal start");
 
     // Install mode keeps the current directory that the installer gave us.
-    if (commandLine != nullptr && std::strstr(commandLine, INSTALL_OPTION) != nullptr) {
+    if (install) {
         RunInstallMode();
+        ReportExit(0);
         return 0;
     }
 
-    const bool isUpdater = EqualsIgnoringAsciiCase(lastBackslash + 1, UPDATER_FILE);
     lastBackslash[1] = '\0';  // path now holds the application directory, backslash included
-    if (!platform::SetCurrentDirectoryA(path)) return FailStart();
+    if (!platform::SetCurrentDirectoryA(path)) {
+        ReportFailure("SetCurrentDirectoryA %s", path);
+        return FailStart("the application folder could not be entered");
+    }
 
     if (isUpdater) {
         RunUpdateStage(UPDATE_STAGE_REPLACE_LAUNCHER);
-        return FailStart();  // the stage ends the process when it succeeds
+        // The stage ends the process when it succeeds.
+        return FailStart("the new launcher could not replace the old");
     }
     return RunNormalStart(path);
 }

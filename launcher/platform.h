@@ -22,6 +22,7 @@ namespace platform {
 DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size);
 BOOL SetCurrentDirectoryA(LPCSTR path);
 DWORD GetLastError();
+void SetLastError(DWORD error);
 void Sleep(DWORD milliseconds);
 BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
                     LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
@@ -29,6 +30,7 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
                     LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
                     LPPROCESS_INFORMATION processInformation);
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode);
 BOOL CloseHandle(HANDLE handle);
 [[noreturn]] void ExitProcess(UINT exitCode);
 DWORD GetCurrentProcessId();
@@ -104,6 +106,19 @@ BOOL FlushFileBuffers(HANDLE file);
 // Writes out the stream's buffer and then has the system write the file to disk (_commit);
 // false when either failed.
 bool FlushTextFile(FILE* file);
+
+// The account of a start for support (launcher/account.h): where it goes, how large it has
+// grown, its clock and its error texts.
+DWORD GetTempPathA(DWORD size, LPSTR buffer);
+BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information);
+// Appends length bytes of text to the end of the file at path, made when missing, in one write,
+// so that what several processes append at once never mixes. False when the file could not be
+// opened or the text not written whole.
+bool AppendToFile(const char* path, const char* text, DWORD length);
+void GetLocalTime(LPSYSTEMTIME time);
+DWORD GetTickCount();
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, va_list* arguments);
 
 // The process environment.
 const char* GetEnvironmentText(const char* name);

@@ -15,6 +15,7 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
 
 BOOL SetCurrentDirectoryA(LPCSTR path) { return ::SetCurrentDirectoryA(path); }
 DWORD GetLastError() { return ::GetLastError(); }
+void SetLastError(DWORD error) { ::SetLastError(error); }
 void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 
 BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
@@ -31,6 +32,11 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
     return ::WaitForSingleObject(handle, milliseconds);
+}
+
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+{
+    return ::GetExitCodeProcess(process, exitCode);
 }
 
 BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
@@ -201,6 +207,37 @@ BOOL FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
 bool FlushTextFile(FILE* file)
 {
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
+DWORD GetTempPathA(DWORD size, LPSTR buffer) { return ::GetTempPathA(size, buffer); }
+
+BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information)
+{
+    return ::GetFileAttributesExA(path, level, information);
+}
+
+bool AppendToFile(const char* path, const char* text, DWORD length)
+{
+    // Appending is all this handle may do: every write goes to the end of the file as it then
+    // is, whoever else appends. Sharing everything keeps it from standing in anyone's way,
+    // another start's, a reader's, or one that moves the file aside.
+    HANDLE file = ::CreateFileA(path, FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL wrote = ::WriteFile(file, text, length, &written, nullptr);
+    ::CloseHandle(file);
+    return wrote && written == length;
+}
+
+void GetLocalTime(LPSYSTEMTIME time) { ::GetLocalTime(time); }
+DWORD GetTickCount() { return ::GetTickCount(); }
+
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, va_list* arguments)
+{
+    return ::FormatMessageA(flags, source, messageId, languageId, buffer, size, arguments);
 }
 
 const char* GetEnvironmentText(const char* name) { return std::getenv(name); }

@@ -1,5 +1,6 @@
 #include "launcher/process_start.h"
 
+#include "launcher/account.h"
 #include "launcher/platform.h"
 #include "launcher/text.h"
 
@@ -17,8 +18,11 @@ bool StartDetachedProcess(const char* commandLine)
     if (!platform::CreateProcessA(nullptr, writableCommandLine, nullptr, nullptr, FALSE,
                                   CREATE_NEW_PROCESS_GROUP, nullptr, nullptr, &startupInfo,
                                   &processInformation)) {
+        ReportFailure("not started: CreateProcessA %s", commandLine);
         return false;
     }
+    Report("started %s (process %lu)", commandLine,
+           static_cast<unsigned long>(processInformation.dwProcessId));
     platform::CloseHandle(processInformation.hThread);
     platform::CloseHandle(processInformation.hProcess);
     return true;

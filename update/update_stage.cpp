@@ -1,5 +1,6 @@
 #include "update/update_stage.h"
 
+#include "launcher/account.h"
 #include "launcher/platform.h"
 #include "launcher/process_start.h"
 
@@ -13,28 +14,34 @@ constexpr char LAUNCHER_COMMAND[] = ".\\VTConsole.exe";
 // The process that started us may still hold its executable for a moment after it has started
 // us, and Windows reports that as a sharing violation: only that is waited for, after every
 // failed attempt, the last included. Any other error will not go away by waiting.
+// Counts the attempts made, the last included.
 template <typename Attempt>
-bool RetryWhileInUse(Attempt attempt)
+bool RetryWhileInUse(int* attempts, Attempt attempt)
 {
-    for (int i = 0; i < UPDATE_RETRY_ATTEMPTS; ++i) {
+    for (*attempts = 1; *attempts <= UPDATE_RETRY_ATTEMPTS; ++*attempts) {
         if (attempt()) return true;
         if (platform::GetLastError() != ERROR_SHARING_VIOLATION) return false;
         platform::Sleep(UPDATE_RETRY_DELAY_MS);
     }
+    *attempts = UPDATE_RETRY_ATTEMPTS;
     return false;
 }
 
 // Hands over to the next stage's process and ends this one; returns only when it cannot start.
 void StartSuccessorAndExit(const char* commandLine)
 {
-    if (StartDetachedProcess(commandLine)) platform::ExitProcess(0);
+    if (!StartDetachedProcess(commandLine)) return;
+    ReportExit(0);
+    platform::ExitProcess(0);
 }
 
 void StartUpdater()
 {
     if (!platform::MoveFileExA(PENDING_LAUNCHER, UPDATER_COMMAND, MOVEFILE_REPLACE_EXISTING)) {
+        ReportFailure("new launcher stays: MoveFileExA %s to %s", PENDING_LAUNCHER, UPDATER_FILE);
         return;
     }
+    Report("new launcher %s moved to %s", PENDING_LAUNCHER, UPDATER_FILE);
     StartSuccessorAndExit(UPDATER_COMMAND);
 }
 
@@ -46,17 +53,25 @@ void FlushToDisk(const char* path)
     HANDLE file = platform::CreateFileA(path, GENERIC_WRITE,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return;
-    platform::FlushFileBuffers(file);
+    if (file == INVALID_HANDLE_VALUE) {
+        ReportFailure("not flushed to disk: CreateFileA %s", path);
+        return;
+    }
+    if (!platform::FlushFileBuffers(file)) ReportFailure("FlushFileBuffers %s", path);
     platform::CloseHandle(file);
 }
 
 void ReplaceLauncher()
 {
-    if (!RetryWhileInUse(
-            [] { return platform::CopyFileA(UPDATER_FILE, LAUNCHER_FILE, FALSE) != FALSE; })) {
+    int attempts = 0;
+    if (!RetryWhileInUse(&attempts, [] {
+            return platform::CopyFileA(UPDATER_FILE, LAUNCHER_FILE, FALSE) != FALSE;
+        })) {
+        ReportFailure("launcher not replaced, attempt %d: CopyFileA %s to %s", attempts,
+                      UPDATER_FILE, LAUNCHER_FILE);
         return;
     }
+    Report("%s copied over %s at attempt %d", UPDATER_FILE, LAUNCHER_FILE, attempts);
     FlushToDisk(LAUNCHER_FILE);
     // The updater copy stays: it is running, and the new launcher removes it.
     StartSuccessorAndExit(LAUNCHER_COMMAND);
@@ -64,7 +79,13 @@ void ReplaceLauncher()
 
 void RemoveUpdater()
 {
-    RetryWhileInUse([] { return platform::DeleteFileA(UPDATER_FILE) != FALSE; });
+    int attempts = 0;
+    if (RetryWhileInUse(&attempts, [] { return platform::DeleteFileA(UPDATER_FILE) != FALSE; })) {
+        Report("updater copy %s removed at attempt %d", UPDATER_FILE, attempts);
+    } else {
+        ReportFailure("updater copy stays, attempt %d: DeleteFileA %s", attempts,
+                      UPDATER_FILE);
+    }
 }
 
 }  // namespace

@@ -255,6 +255,7 @@ BOOL SetCurrentDirectoryA(LPCSTR path)
 }
 
 DWORD GetLastError() { return ::GetLastError(); }
+void SetLastError(DWORD error) { ::SetLastError(error); }
 
 void Sleep(DWORD milliseconds)
 {
@@ -294,6 +295,13 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
         return WAIT_OBJECT_0;
     }
     return ::WaitForSingleObject(handle, milliseconds);
+}
+
+BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+{
+    if (process != fault::STAND_IN_PROCESS) return ::GetExitCodeProcess(process, exitCode);
+    *exitCode = 0;
+    return TRUE;
 }
 
 BOOL CloseHandle(HANDLE handle)
@@ -590,6 +598,36 @@ BOOL FlushFileBuffers(HANDLE file)
 bool FlushTextFile(FILE* file)
 {
     return Fails(Op::FlushTextFile) ? false : std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
+}
+
+DWORD GetTempPathA(DWORD size, LPSTR buffer) { return ::GetTempPathA(size, buffer); }
+
+BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information)
+{
+    if (Fails(Op::GetFileAttributesExA)) return FALSE;
+    return ::GetFileAttributesExA(path, level, information);
+}
+
+bool AppendToFile(const char* path, const char* text, DWORD length)
+{
+    if (Fails(Op::AppendToFile)) return false;
+    HANDLE file = ::CreateFileA(path, FILE_APPEND_DATA,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const BOOL wrote = ::WriteFile(file, text, length, &written, nullptr);
+    ::CloseHandle(file);
+    return wrote && written == length;
+}
+
+void GetLocalTime(LPSYSTEMTIME time) { ::GetLocalTime(time); }
+DWORD GetTickCount() { return ::GetTickCount(); }
+
+DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
+                     DWORD size, va_list* arguments)
+{
+    return ::FormatMessageA(flags, source, messageId, languageId, buffer, size, arguments);
 }
 
 const char* GetEnvironmentText(const char* name) { return std::getenv(name); }

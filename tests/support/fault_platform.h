@@ -37,6 +37,7 @@ enum class Op {
     RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
     CloseTextFile, CreateFileA, GetFileInformationByHandle,
     FlushFileBuffers, FlushTextFile, CreateMutexA, ReleaseMutex, LCMapStringA,
+    GetFileAttributesExA, AppendToFile,
     Count
 };
 
