@@ -132,5 +132,5 @@ void RewriteConnections()
         }
         return;
     }
-    Report("connection list rewritten: %u addresses replaced", replaced);
+    Report("connection list rewritten, addresses replaced: %u", replaced);
 }

@@ -145,8 +145,12 @@ void ReportError(DWORD error, const char* format, ...)
     va_end(arguments);
 }
 
-void ReportExit(int exitCode)
+void ReportExit(int exitCode, const char* message, const char* why)
 {
-    Report("exit code %d after %lu ms", exitCode,
-           static_cast<unsigned long>(AccountClock() - account.started));
+    const unsigned long took = AccountClock() - account.started;
+    if (message == nullptr) {
+        Report("exit code %d after %lu ms", exitCode, took);
+    } else {
+        Report("exit code %d after %lu ms, \"%s\" shown: %s", exitCode, took, message, why);
+    }
 }

@@ -36,7 +36,8 @@ void Report(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
 void ReportFailure(const char* format, ...) __attribute__((format(ms_printf, 1, 2)));
 void ReportError(DWORD error, const char* format, ...) __attribute__((format(ms_printf, 2, 3)));
 
-// The last line of a process: its exit code and how long it ran.
-void ReportExit(int exitCode);
+// The last line of a process: its exit code and how long it ran, and for a failed start, the
+// message it shows and why.
+void ReportExit(int exitCode, const char* message = nullptr, const char* why = nullptr);
 
 #endif

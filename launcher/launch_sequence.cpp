@@ -26,8 +26,7 @@ static_assert(sizeof CLIENT_COMMAND_LINE <= MAX_PATH, "the client's command line
 // which may stay open for as long as the user leaves it.
 int FailStart(const char* why)
 {
-    Report("\"%s\" shown: %s", FAILURE_MESSAGE, why);
-    ReportExit(1);
+    ReportExit(1, FAILURE_MESSAGE, why);
     platform::MessageBoxA(nullptr, FAILURE_MESSAGE, nullptr, MB_OK);
     return 1;
 }

@@ -147,7 +147,7 @@ def main(arguments):
         for case in entry.failed_cases:
             print(f'    {case}')
     for entry in entries:
-        for sweep in re.findall(r'^fault sweep: .*$', entry.output, re.M):
+        for sweep in re.findall(r'^fault sweep.*$', entry.output, re.M):
             print(sweep)
 
     passed = sum(entry.passed for entry in entries)

@@ -130,6 +130,6 @@ int MovePatchTree(const char* source, const char* prefix)
 {
     unsigned moved = 0;
     const int merged = MergeEntry(source, prefix, &moved);
-    Report("patch tree %s %s: %u files moved", source, merged ? "merged" : "not merged", moved);
+    Report("patch tree %s %s, files moved: %u", source, merged ? "merged" : "not merged", moved);
     return merged;
 }

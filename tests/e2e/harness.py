@@ -235,6 +235,17 @@ def read_standin_log(path):
     return records
 
 
+def read_account(path):
+    """The lines of an account of starts, as (process id, text); each line must have the form
+    "YYYY-MM-DD hh:mm:ss.mmm [PID] text" and end with CR LF."""
+    data = Path(path).read_bytes().decode('latin-1')
+    assert data.endswith('\r\n') and '\n' not in data.replace('\r\n', ''), data
+    lines = [re.fullmatch(r'\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} \[(\d+)\] (.+)', line)
+             for line in data[:-2].split('\r\n')]
+    assert all(lines), data
+    return [(int(line.group(1)), line.group(2)) for line in lines]
+
+
 class WineTestCase(unittest.TestCase):
     """A test case with a Wine prefix for its module and a fresh folder for each test."""
 

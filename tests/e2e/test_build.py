@@ -57,10 +57,11 @@ class ReleaseExecutable(unittest.TestCase):
         self.assertIn('xmlns="urn:schemas-microsoft-com:asm.v1"', text)
         self.assertIn('manifestVersion="1.0"', text)
 
-    def test_size_without_resources(self):
+    def test_size_whole_and_without_resources(self):
         rsrc = self.image.section('.rsrc').SizeOfRawData
         size = LAUNCHER.stat().st_size
         print(f'\nVTConsole.exe: {size} bytes, {size - rsrc} without resources')
+        self.assertLessEqual(size, 52 * 1024)
         self.assertLessEqual(size - rsrc, 48 * 1024)
 
 

@@ -4,7 +4,7 @@ import shutil
 import unittest
 
 from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE, LAUNCHER,
-                     WineTestCase, make_installation, windows_path)
+                     WineTestCase, make_installation, read_account, windows_path)
 
 
 class LaunchSequence(WineTestCase):
@@ -30,11 +30,32 @@ class LaunchSequence(WineTestCase):
         self.assert_client_started(run, app)
         self.assertEqual(run.directory_changes, [windows_path(app) + '\\'])
 
-    def test_missing_java_runtime_shows_the_message(self):
+    def test_missing_java_runtime_shows_the_message_and_the_account_says_why(self):
         app = make_installation(self.root, client=False)
-        run = self.launch(app)
-        self.assert_failed(run)
-        self.assertEqual([command for command, _ in run.process_starts], [CLIENT_COMMAND_LINE])
+        temporary = self.prefix.drive_c / 'users'
+        # Any value but a path means the temporary folder; an account that cannot be written
+        # (a folder of that name) changes nothing.
+        for value in ('', windows_path(app), '1'):
+            with self.subTest(account=value):
+                for old in temporary.rglob('VTConsole.log*'):
+                    old.unlink()
+                run = self.launch(app, env={'VTCONSOLE_LOG': value})
+                self.assert_failed(run)
+                self.assertEqual([command for command, _ in run.process_starts],
+                                 [CLIENT_COMMAND_LINE])
+                accounts = list(temporary.rglob('VTConsole.log'))
+                self.assertEqual(len(accounts), value == '1')
+        [account] = accounts
+        *_, (_, cause), (_, last) = read_account(account)
+        self.assertRegex(cause, r'^not started: CreateProcessA jre\\bin\\javaw\.exe .*: error 2 \(.+\)$')
+        self.assertRegex(last, r'^exit code 1 after \d+ ms, "Unable to initiate application" '
+                               r'shown: the Java client could not be started$')
+
+        # An account past its limit is moved aside before the next start writes.
+        account.write_bytes(b'x' * (1024 * 1024 + 1))
+        self.launch(app, env={'VTCONSOLE_LOG': '1'})
+        self.assertEqual(account.with_suffix('.log.old').stat().st_size, 1024 * 1024 + 1)
+        self.assertTrue(read_account(account)[0][1].startswith('VTConsole '))
 
     def test_install_option_is_a_case_sensitive_substring_of_the_arguments(self):
         app = make_installation(self.root)

@@ -10,7 +10,7 @@ import unittest
 import uuid
 
 from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE, LAUNCHER,
-                     RUN_TIMEOUT, WineTestCase, make_installation, windows_path)
+                     RUN_TIMEOUT, WineTestCase, make_installation, read_account, windows_path)
 from update_support import holding, inventory, new_launcher_bytes, write_file
 
 UPDATER_START = ('.\\VTC_upd.exe', CREATE_NEW_PROCESS_GROUP)
@@ -39,8 +39,24 @@ class UpdateHandOver(WineTestCase):
         write_file(app / 'patches/lib/ext/plugin.jar', 'plugin')
         write_file(app / 'update.bat', '@rem applied by the updater')
         before = inventory(app)
+        account = self.root / 'support' / 'VTConsole.log'
+        account.parent.mkdir()
 
-        run = self.launch(app)
+        run = self.launch(app, env={'VTCONSOLE_LOG': windows_path(account)})
+
+        # One account for the three processes, each telling its road, whom it handed over to
+        # and its exit code.
+        lines = read_account(account)
+        processes = list(dict.fromkeys(pid for pid, _ in lines))
+        self.assertEqual([text.rsplit(': ', 1)[1] for _, text in lines
+                          if text.startswith('VTConsole ')],
+                         ['normal start', 'updater start', 'normal start'])
+        for pid, successor in zip(processes, processes[1:]):
+            self.assertTrue(any(p == pid and text.endswith(f' (process {successor})')
+                                for p, text in lines), lines)
+        self.assertEqual([text.split(' after ')[0] for _, text in lines if 'exit code' in text],
+                         ['exit code 0'] * 3)
+        self.assertIn('patch tree patches merged, files moved: 2', [text for _, text in lines])
 
         # Old launcher, updater copy, new launcher: each hands over to the next, the last one
         # starts the client.

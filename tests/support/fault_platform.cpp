@@ -166,6 +166,24 @@ void FailOperationNumber(unsigned n, unsigned long error)
     TheState().failOperationError = error;
 }
 
+const char* OperationName(Op op)
+{
+    // In the order of Op; the text-file operations by the C runtime function each stands for.
+    static const char* const names[] = {
+        "GetModuleFileNameA", "SetCurrentDirectoryA", "CreateProcessA", "WaitForSingleObject",
+        "CloseHandle", "GetModuleFileNameW", "Module32FirstW", "GetShortPathNameW",
+        "WideCharToMultiByte", "FindFirstFileA", "FindNextFileA", "GetFileAttributesA",
+        "SetFileAttributesA", "CreateDirectoryA", "RemoveDirectoryA", "MoveFileExA", "CopyFileA",
+        "DeleteFileA", "CreateToolhelp32Snapshot", "Process32First", "Process32Next",
+        "Module32First", "OpenProcess", "QueryFullProcessImageNameW", "RegCreateKeyA",
+        "RegQueryValueExA", "RegSetValueExA", "WSAStartup", "gethostbyname", "fopen", "fgets",
+        "fputs", "fclose", "CreateFileA", "GetFileInformationByHandle", "FlushFileBuffers",
+        "_commit", "CreateMutexA", "ReleaseMutex", "LCMapStringA", "GetFileAttributesExA",
+        "AppendToFile"};
+    static_assert(sizeof names / sizeof names[0] == static_cast<int>(Op::Count), "every name");
+    return names[static_cast<int>(op)];
+}
+
 unsigned Calls(Op op) { return TheState().calls[static_cast<int>(op)]; }
 unsigned FailableOperations() { return TheState().operations; }
 const std::vector<Op>& CallOrder() { return TheState().callOrder; }

@@ -41,6 +41,9 @@ enum class Op {
     Count
 };
 
+// The name of the function that op stands for, as an account of a start names it.
+const char* OperationName(Op op);
+
 struct ProcessExit {
     unsigned exitCode;
 };

@@ -212,45 +212,77 @@ protected:
     ScratchSystemRoot systemRoot{scratch};
 };
 
+// True when a line of the account names the operation and the error of the sweep's faults.
+bool NamesFailure(const std::string& account, const char* operation)
+{
+    for (std::size_t begin = 0, end; begin < account.size(); begin = end + 1) {
+        end = account.find('\n', begin);
+        const std::string line = account.substr(begin, end - begin);
+        if (line.find(operation) != std::string::npos &&
+            line.find(": error 5 (") != std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The sweep runs without an account and with one, which must name every failure but its own
+// and a failed close of a handle, and must change no outcome.
 TEST_F(FaultSweep, NoSingleFailureLosesAnythingAndTheNextStartFinishes)
 {
-    LayOut();
-    ASSERT_EQ(DoubleClick(), Outcome::ClientStarted);
-    ExpectUpdateComplete(NEW_LAUNCHER);
-    // Its deletion may fail unnoticed, and a start without a patch tree leaves it alone, so
-    // only a start without faults is sure to remove it.
-    EXPECT_FALSE(FileExists("update.bat"));
-    const unsigned operations = fault::FailableOperations();
-    ASSERT_GT(operations, 50u);
-
-    unsigned faulted = 0;
-    for (unsigned k = 1; k <= operations; ++k) {
+    for (const bool accountOn : {false, true}) {
+        SCOPED_TRACE(accountOn ? "with the account on" : "with the account off");
+        const std::string account = scratch.Path() + "windows\\account.log";
+        _putenv(("VTCONSOLE_LOG=" + (accountOn ? account : std::string())).c_str());
         Clear();
         LayOut();
         Restart();
-        fault::FailOperationNumber(k, ERROR_ACCESS_DENIED);
-        const Outcome outcome = DoubleClick();
-        ++faulted;
-        // The installation's lock can only spare a start a failure: without it, a start goes on.
-        using fault::Op;
-        const Op op = fault::CallOrder()[k - 1];
-        if (op == Op::CreateFileA || op == Op::GetFileInformationByHandle ||
-            op == Op::LCMapStringA || op == Op::CreateMutexA || op == Op::WaitForSingleObject ||
-            op == Op::ReleaseMutex) {
-            EXPECT_EQ(outcome, Outcome::ClientStarted) << "fault in operation " << k;
-        }
-        const bool handOverStopped = ExpectNothingLost(k);
+        ASSERT_EQ(DoubleClick(), Outcome::ClientStarted);
+        ExpectUpdateComplete(NEW_LAUNCHER);
+        // Its deletion may fail unnoticed, and a start without a patch tree leaves it alone, so
+        // only a start without faults is sure to remove it.
+        EXPECT_FALSE(FileExists("update.bat"));
+        const unsigned operations = fault::FailableOperations();
+        ASSERT_GT(operations, 50u);
 
-        Restart();
-        EXPECT_EQ(DoubleClick(), Outcome::ClientStarted) << "fault in operation " << k;
-        ExpectUpdateComplete(handOverStopped ? OLD_LAUNCHER : NEW_LAUNCHER);
-        if (HasFailure()) {
-            ADD_FAILURE() << "first failing fault: operation " << k;
-            break;
+        unsigned faulted = 0;
+        for (unsigned k = 1; k <= operations; ++k) {
+            Clear();
+            LayOut();
+            Restart();
+            ::DeleteFileA(account.c_str());
+            fault::FailOperationNumber(k, ERROR_ACCESS_DENIED);
+            const Outcome outcome = DoubleClick();
+            ++faulted;
+            // The installation's lock and the account can only spare a start a failure: without
+            // them, a start goes on.
+            using fault::Op;
+            const Op op = fault::CallOrder()[k - 1];
+            const bool ownOperation = op == Op::GetFileAttributesExA || op == Op::AppendToFile;
+            if (op == Op::CreateFileA || op == Op::GetFileInformationByHandle ||
+                op == Op::LCMapStringA || op == Op::CreateMutexA || op == Op::WaitForSingleObject ||
+                op == Op::ReleaseMutex || ownOperation) {
+                EXPECT_EQ(outcome, Outcome::ClientStarted) << "fault in operation " << k;
+            }
+            if (accountOn && !ownOperation && op != Op::CloseHandle) {
+                EXPECT_TRUE(NamesFailure(ReadFile(account), fault::OperationName(op)))
+                    << "fault in operation " << k << ", " << fault::OperationName(op)
+                    << ", is not in the account:\n" << ReadFile(account);
+            }
+            const bool handOverStopped = ExpectNothingLost(k);
+
+            Restart();
+            EXPECT_EQ(DoubleClick(), Outcome::ClientStarted) << "fault in operation " << k;
+            ExpectUpdateComplete(handOverStopped ? OLD_LAUNCHER : NEW_LAUNCHER);
+            if (HasFailure()) {
+                ADD_FAILURE() << "first failing fault: operation " << k;
+                break;
+            }
         }
+        std::printf("fault sweep, account %s: %u faulted runs of %u platform operations each\n",
+                    accountOn ? "on" : "off", faulted, operations);
     }
-    std::printf("fault sweep: %u faulted runs of %u platform operations each\n", faulted,
-                operations);
+    _putenv("VTCONSOLE_LOG=");
 }
 
 }  // namespace

@@ -4,8 +4,9 @@
 // nothing is lost and that the next start finishes the merge.
 
 #include <gtest/gtest.h>
-#include <windows.h>
-#include <sddl.h>  // needs <windows.h> first
+
+#include "launcher/platform.h"  // <windows.h>, after <winsock2.h>
+#include <sddl.h>               // needs <windows.h> first
 
 #include <map>
 #include <string>
