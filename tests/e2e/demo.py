@@ -125,12 +125,34 @@ def show_install_mode(prefix, root):
           else '   message box: none')
     for command, flags in run.process_starts:
         print(f'   CreateProcessA: {command}  (creation flags {flags:#x})')
-    for record in read_standin_log(log):
-        print(f'   {record["event"]}: {record["program"]} in {record["directory"]} '
-              f'({record["seconds"]:.3f} s)')
+    records = read_standin_log(log)
+    for record in records:
+        print(f'   {record["event"]}: {record["program"]} in {record["directory"]}')
+    ran = [record['seconds'] for record in records if record['program'] == 'Setup.exe']
+    if len(ran) == 2:
+        print(f'   Setup.exe ran for {ran[1] - ran[0]:.3f} s, while the launcher waited')
     for name in ('services.xml', 'connections.xml'):
         taken = (target / name).exists()
         print(f'   {name} in the installed folder: {"taken over" if taken else "not taken over"}')
+    return run
+
+
+# --- A start that fails, with the account for support --------------------------------------------
+
+def show_failed_start_account(prefix, root):
+    """The sample installation without its Java runtime fails to start; with VTCONSOLE_LOG set,
+    the launcher's account says why."""
+    app = make_installation(root / 'no-runtime', client=False)
+    account = root / 'no-runtime' / 'VTConsole.log'
+    run = prefix.run(app / 'VTConsole.exe', cwd=app, resolve=('main.veltrix.example',),
+                     env={'VTCONSOLE_LOG': windows_path(account)})
+    print(f'== A start without the Java runtime, with VTCONSOLE_LOG={windows_path(account)}')
+    print(f'   exit code: {run.exit_code}')
+    print(f'   message box: {run.message_boxes[0]!r}' if run.message_boxes
+          else '   message box: none')
+    print('   the account:')
+    for line in account.read_text(encoding='latin-1').splitlines():
+        print(f'     {line}')
     return run
 
 
@@ -149,9 +171,11 @@ def main():
         update = show_self_update(prefix, root)
         show_client_configuration(prefix, root)
         install = show_install_mode(prefix, root)
+        failed = show_failed_start_account(prefix, root)
     finally:
         prefix.stop()
-    return 0 if all(r.exit_code == 0 for r in (run, update, install)) else 1
+    return 0 if all(r.exit_code == 0 for r in (run, update, install)) and failed.exit_code == 1 \
+        else 1
 
 
 if __name__ == '__main__':
