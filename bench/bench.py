@@ -23,6 +23,8 @@ from harness import (BUILD_DIR, LAUNCHER, WinePrefix, make_installation,  # noqa
 MAIN, DEMO = ('main.veltrix.example', '198.51.100.10'), ('demo.veltrix.example', '198.51.100.20')
 ROOT = BUILD_DIR / 'bench'
 TARGET = 1.10
+# The launcher with its account for support switched on, against the same floor.
+ACCOUNT_TARGET = 1.25
 SIDES = ('launcher', 'required', 'least')
 FIGURES = ('start', 'hosts', 'merge', 'merge-one-directory', 'rewrite', 'growth', 'size', 'costs')
 SMALL_HOSTS_FILE = '127.0.0.1 localhost\r\n::1 localhost\r\n'
@@ -111,11 +113,11 @@ class Bench:
         self.rows = []
         self.notes = []
 
-    def run_program(self, program, arguments, cwd):
+    def run_program(self, program, arguments, cwd, env=None):
         # Both servers' names resolve, from the run's own hosts file. Wine's errors stay on, so
         # that a run which fails says why; a run that goes well prints none.
         run = self.prefix.run(program, arguments, cwd=cwd, resolve=(MAIN[0], DEMO[0]),
-                              env={'WINEDEBUG': 'fixme-all'}, capture=True)
+                              env={'WINEDEBUG': 'fixme-all', **(env or {})}, capture=True)
         try:
             if run.exit_code == 0:
                 return float(run.output.split()[-1])
@@ -141,17 +143,18 @@ class Bench:
                 times[name].append(sides[name]())
         return times
 
-    def add(self, figure, times):
+    def add(self, figure, times, target=TARGET):
         launcher, required, least = (times[side] for side in SIDES)
         ratio = paired_ratio(launcher, required)
         self.rows.append((figure, f'{len(launcher)}', milliseconds(launcher),
-                          milliseconds(required), f'{ratio:.3f}', f'<= {TARGET:.2f}',
-                          'ok' if ratio <= TARGET else 'MISSED', milliseconds(least),
+                          milliseconds(required), f'{ratio:.3f}', f'<= {target:.2f}',
+                          'ok' if ratio <= target else 'MISSED', milliseconds(least),
                           f'{paired_ratio(required, least):.2f}'))
 
-    def start_sides(self, folder, listing, hosts):
+    def start_sides(self, folder, listing, hosts, launcher_env=None):
         """The three sides of a start, in an installation whose list and hosts file a first
-        start has prepared: every later start, the one a user makes each day, finds them done."""
+        start has prepared: every later start, the one a user makes each day, finds them done.
+        launcher_env is the launcher's own environment, for its account."""
         app = make_installation(ROOT / folder)
         (app / 'conf/connections.xml').write_text(listing, newline='')
         shutil.copy(BUILD_DIR / 'bench_required_start.exe', app / 'required.exe')
@@ -160,7 +163,8 @@ class Bench:
 
         def start(program):
             self.prefix.env['VT_STANDIN_LOG'] = windows_path(log)
-            started = self.run_program(BUILD_DIR / 'bench_starter.exe', [f'.\\{program}'], app)
+            started = self.run_program(BUILD_DIR / 'bench_starter.exe', [f'.\\{program}'], app,
+                                       launcher_env if program == 'VTConsole.exe' else None)
             [record] = read_standin_log(log)
             log.unlink()
             return record['seconds'] - started
@@ -180,6 +184,11 @@ class Bench:
     def figure_starts(self):
         sides = self.start_sides('start', connection_list(20, 10), SMALL_HOSTS_FILE)
         self.add('start to client (20 connections)', self.measure(2 * self.runs, sides))
+        account = ROOT / 'start-account' / 'VTConsole.log'
+        sides = self.start_sides('start-account', connection_list(20, 10), SMALL_HOSTS_FILE,
+                                 {'VTCONSOLE_LOG': windows_path(account)})
+        self.add('start with the account on', self.measure(2 * self.runs, sides),
+                 ACCOUNT_TARGET)
 
     def figure_hosts_file_size(self):
         """The same start with a small hosts file and with a large one, their runs taking turns,
@@ -258,9 +267,10 @@ class Bench:
         image = pe.PeFile(LAUNCHER.read_bytes())
         size = LAUNCHER.stat().st_size
         without = size - image.section('.rsrc').SizeOfRawData
-        verdict = 'ok' if without <= 48 * 1024 else 'MISSED'
+        verdict = 'ok' if size <= 52 * 1024 and without <= 48 * 1024 else 'MISSED'
         self.notes.append(f'size: whole {size} bytes, without resources {without} bytes: '
-                          f'target <= 49152 {verdict} (other small launchers 57000 / 62000)')
+                          f'target <= 53248 / 49152 {verdict} (other small launchers 57000 / '
+                          '62000)')
 
     def figure_operation_costs(self):
         costs = self.prefix.run(BUILD_DIR / 'bench_op_costs.exe', [], cwd=ROOT,

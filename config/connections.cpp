@@ -44,7 +44,7 @@ const char* WhyListStays(const ConnectionScan& scan, bool stopped, bool readToEn
 void RewriteConnections()
 {
     // Made from its default only where it is missing: an existing list makes the copy fail.
-    if (!platform::CopyFileA(DEFAULT_CONNECTION_LIST, CONNECTION_LIST, TRUE) &&
+    if (!platform::CopyFileA(DEFAULT_CONNECTION_LIST, CONNECTION_LIST, TRUE) && AccountOn() &&
         platform::GetLastError() != ERROR_FILE_EXISTS) {
         ReportFailure("CopyFileA %s to %s", DEFAULT_CONNECTION_LIST, CONNECTION_LIST);
     }
@@ -66,7 +66,9 @@ void RewriteConnections()
     FILE* copy = nullptr;
     if (scan.mainResolved || scan.demoResolved) {
         copy = platform::OpenTextFile(TEMPORARY_LIST, "w");
-        if (copy == nullptr) ReportFailure("connection list not rewritten: fopen %s", TEMPORARY_LIST);
+        if (copy == nullptr) {
+            ReportFailure("connection list not rewritten: fopen %s", TEMPORARY_LIST);
+        }
     }
     platform::WSACleanup();
 

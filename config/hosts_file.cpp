@@ -20,7 +20,7 @@ int HostsFileHasEntry(const char* address, const char* path)
 {
     FILE* file = platform::OpenTextFile(path, "r");
     if (file == nullptr) {
-        if (platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
+        if (AccountOn() && platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
             ReportFailure("hosts file not read for %s: fopen %s", address, path);
         }
         return 0;
@@ -42,7 +42,8 @@ HostsEntry AddHostsEntry(const char* address, const char* connectionName)
     const char* systemRoot = platform::GetEnvironmentText("SystemRoot");
     // A SystemRoot too long for the path buffer names no hosts file we could honestly open.
     char path[MAX_PATH];
-    if (systemRoot == nullptr || !JoinText(path, sizeof path, systemRoot, HOSTS_FILE_BELOW_SYSTEM_ROOT)) {
+    if (systemRoot == nullptr ||
+        !JoinText(path, sizeof path, systemRoot, HOSTS_FILE_BELOW_SYSTEM_ROOT)) {
         Report("no hosts entry for %s: no SystemRoot", address);
         return HostsEntry::NotAdded;
     }

@@ -75,7 +75,7 @@ void EnableUrlCredentials()
 void ApplyClientPreferenceDefaults()
 {
     // Made from its default only where it is missing: an existing list makes the copy fail.
-    if (!platform::CopyFileA(DEFAULT_SERVICE_LIST, SERVICE_LIST, TRUE) &&
+    if (!platform::CopyFileA(DEFAULT_SERVICE_LIST, SERVICE_LIST, TRUE) && AccountOn() &&
         platform::GetLastError() != ERROR_FILE_EXISTS) {
         ReportFailure("CopyFileA %s to %s", DEFAULT_SERVICE_LIST, SERVICE_LIST);
     }

@@ -51,7 +51,7 @@ ParentLookup FindParentProcessId(DWORD* parentId)
     if (result == ParentLookup::Found) {
         Report("installer: process %lu", static_cast<unsigned long>(*parentId));
     } else {
-        ReportFailure("own process not in the process list: Process32Next");
+        ReportFailure("own process not in the process list: Process32First or Process32Next");
     }
     platform::CloseHandle(snapshot);
     return result;

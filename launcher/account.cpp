@@ -31,7 +31,8 @@ bool ChooseAccountFile(const char* value, char* path)
     if (IsAbsolutePath(value)) return JoinText(path, MAX_PATH, value, "");
     char temporary[MAX_PATH];
     const DWORD length = platform::GetTempPathA(MAX_PATH, temporary);
-    return length != 0 && length < MAX_PATH && JoinText(path, MAX_PATH, temporary, ACCOUNT_FILE_NAME);
+    return length != 0 && length < MAX_PATH &&
+           JoinText(path, MAX_PATH, temporary, ACCOUNT_FILE_NAME);
 }
 
 // Moves an account that has grown past its limit out of the way. True when the file may be
@@ -90,6 +91,7 @@ void AppendLine(const char* format, va_list arguments)
 
 void AppendFailure(DWORD error, const char* format, va_list arguments)
 {
+    const DWORD found = platform::GetLastError();
     char what[LINE_SIZE / 2];
     FormatText(what, sizeof what, format, arguments);
     char text[256];
@@ -100,6 +102,7 @@ void AppendFailure(DWORD error, const char* format, va_list arguments)
     text[length] = '\0';
     Report("%s: error %lu (%s)", what, static_cast<unsigned long>(error),
            length > 0 ? text : "no text for it");
+    platform::SetLastError(found);
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 
 // The lock that lets the starts of one installation prepare it one at a time: a named mutex
 // whose name comes from the application directory itself, however it is spelled, so that two
-// installations never wait for each other. It can only spare a start a failure, never cause one: where it cannot be made,
-// opened or had within the wait, the start goes on without it.
+// installations never wait for each other. It can only spare a start a failure, never cause
+// one: where it cannot be made, opened or had within the wait, the start goes on without it.
 
 #include <cstddef>
 

@@ -36,7 +36,7 @@ HANDLE FindEntry(const char* name)
 {
     WIN32_FIND_DATAA probe;
     HANDLE found = platform::FindFirstFileA(name, &probe);
-    if (found == INVALID_HANDLE_VALUE) {
+    if (found == INVALID_HANDLE_VALUE && AccountOn()) {
         const DWORD error = platform::GetLastError();
         if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             ReportFailure("taken as absent: FindFirstFileA %s", name);
@@ -106,7 +106,7 @@ int RunNormalStart(const char* applicationDirectory)
         const int merged = MovePatchTree(PATCH_TREE, applicationDirectory);
         platform::FindClose(patches);
         if (!merged) return unlockAndFail("the patch tree could not be merged");
-        if (!platform::DeleteFileA(UPDATE_SCRIPT) &&
+        if (!platform::DeleteFileA(UPDATE_SCRIPT) && AccountOn() &&
             platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
             ReportFailure("DeleteFileA %s", UPDATE_SCRIPT);
         }
@@ -138,7 +138,8 @@ int RunLaunchSequence(const char* commandLine)
         return FailStart("its own path could not be read");
     }
 
-    const bool install = commandLine != nullptr && std::strstr(commandLine, INSTALL_OPTION) != nullptr;
+    const bool install =
+        commandLine != nullptr && std::strstr(commandLine, INSTALL_OPTION) != nullptr;
     const bool isUpdater = EqualsIgnoringAsciiCase(lastBackslash + 1, UPDATER_FILE);
     Report("VTConsole " VT_VERSION " at %s: %s", path,
            install ? "install mode (--install)" : isUpdater ? "updater start" : "normal start");

@@ -60,7 +60,7 @@ int MergeDirectory(const char* source, const char* prefix, DWORD attributes, cha
             found = platform::FindNextFileA(find, &entry) != FALSE;
         }
         // Whatever stops the enumeration counts as the end of the directory.
-        if (!found && platform::GetLastError() != ERROR_NO_MORE_FILES) {
+        if (!found && AccountOn() && platform::GetLastError() != ERROR_NO_MORE_FILES) {
             ReportFailure("patch tree: taken as the end of %s: FindNextFileA", source);
         }
         const bool fits = found && BuildChildPath(path, MAX_PATH, source, entry.cFileName);
@@ -85,7 +85,7 @@ int MoveFileBelow(const char* source, DWORD attributes, const char* destination,
     ClearReadOnly(source, attributes);
     // A read-only file already at the destination would refuse to be replaced; where there is
     // none yet, this simply fails.
-    if (!platform::SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL) &&
+    if (!platform::SetFileAttributesA(destination, FILE_ATTRIBUTE_NORMAL) && AccountOn() &&
         platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
         ReportFailure("patch tree: SetFileAttributesA %s", destination);
     }

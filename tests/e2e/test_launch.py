@@ -47,7 +47,8 @@ class LaunchSequence(WineTestCase):
                 self.assertEqual(len(accounts), value == '1')
         [account] = accounts
         *_, (_, cause), (_, last) = read_account(account)
-        self.assertRegex(cause, r'^not started: CreateProcessA jre\\bin\\javaw\.exe .*: error 2 \(.+\)$')
+        self.assertRegex(cause,
+                         r'^not started: CreateProcessA jre\\bin\\javaw\.exe .*: error 2 \(.+\)$')
         self.assertRegex(last, r'^exit code 1 after \d+ ms, "Unable to initiate application" '
                                r'shown: the Java client could not be started$')
 
