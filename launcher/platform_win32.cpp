@@ -2,6 +2,8 @@
 
 #include "launcher/platform.h"
 
+#include "launcher/append_to_file.h"
+
 #include <io.h>
 
 #include <cstdlib>
@@ -218,17 +220,7 @@ BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID info
 
 bool AppendToFile(const char* path, const char* text, DWORD length)
 {
-    // Appending is all this handle may do: every write goes to the end of the file as it then
-    // is, whoever else appends. Sharing everything keeps it from standing in anyone's way,
-    // another start's, a reader's, or one that moves the file aside.
-    HANDLE file = ::CreateFileA(path, FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL wrote = ::WriteFile(file, text, length, &written, nullptr);
-    ::CloseHandle(file);
-    return wrote && written == length;
+    return AppendToFileWithWin32(path, text, length);
 }
 
 void GetLocalTime(LPSYSTEMTIME time) { ::GetLocalTime(time); }

@@ -2,6 +2,8 @@
 
 #include "tests/support/fault_platform.h"
 
+#include "launcher/append_to_file.h"
+
 #include <io.h>
 
 #include <algorithm>
@@ -628,15 +630,7 @@ BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID info
 
 bool AppendToFile(const char* path, const char* text, DWORD length)
 {
-    if (Fails(Op::AppendToFile)) return false;
-    HANDLE file = ::CreateFileA(path, FILE_APPEND_DATA,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    const BOOL wrote = ::WriteFile(file, text, length, &written, nullptr);
-    ::CloseHandle(file);
-    return wrote && written == length;
+    return !Fails(Op::AppendToFile) && AppendToFileWithWin32(path, text, length);
 }
 
 void GetLocalTime(LPSYSTEMTIME time) { ::GetLocalTime(time); }
