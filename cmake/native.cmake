@@ -14,6 +14,12 @@ file(GLOB VT_NATIVE_TEST_SOURCES CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/tests/nat
 add_executable(native_tests ${VT_NATIVE_TEST_SOURCES})
 target_link_libraries(native_tests PRIVATE vtconsole_portable GTest::gtest_main)
 add_test(NAME native_tests COMMAND native_tests)
+set_tests_properties(native_tests PROPERTIES TIMEOUT 120)
+
+# The verdict of every test run has cases of its own.
+add_test(NAME read_reports_test COMMAND /usr/bin/python3 -m unittest -v read_reports_test
+    WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}/tests)
+set_tests_properties(read_reports_test PROPERTIES TIMEOUT 60)
 
 # Each tests/fuzz/fuzz_NAME.cpp is a libFuzzer target, run from its seed corpus
 # tests/fuzz/corpus/NAME for VT_FUZZ_SECONDS; what it finds new goes to the build folder.
@@ -33,4 +39,6 @@ foreach(source ${VT_FUZZ_SOURCES})
     add_test(NAME ${target}
         COMMAND ${target} -max_total_time=${VT_FUZZ_SECONDS} -print_final_stats=1
             ${CMAKE_BINARY_DIR}/fuzz-corpus/${name} ${CMAKE_SOURCE_DIR}/tests/fuzz/corpus/${name})
+    math(EXPR limit "${VT_FUZZ_SECONDS} + 120")
+    set_tests_properties(${target} PROPERTIES TIMEOUT ${limit})
 endforeach()

@@ -13,10 +13,13 @@ void WriteHexDigits(char* digits, DWORD value)
     for (int i = 7; i >= 0; --i, value >>= 4) digits[i] = "0123456789abcdef"[value & 0xf];
 }
 
-// The folder itself, not its spelling: the volume's serial number and the folder's file index,
-// which are the same through every drive letter, share, short form, junction or link that
-// reaches it. False where the folder cannot be opened or its volume keeps no file index.
-bool ReadFolderIdentity(const char* folder, DWORD identity[3])
+// The folder itself, not its spelling: its file index, the same through every drive letter,
+// share, short form, junction or link that reaches it. Not the volume's serial number beside it:
+// Wine answers that through a service whose answer under qemu may never come, and a start must
+// never wait on its lock's name. So two installations on two volumes whose folders happen to
+// share an index share a lock: they wait for each other, and never fail. False where the folder
+// cannot be opened or its file system numbers no files.
+bool ReadFolderIndex(const char* folder, ULONGLONG* index)
 {
     // Backup semantics open a directory; reading its attributes needs no other right, and
     // sharing everything keeps the open from standing in anyone's way.
@@ -28,18 +31,14 @@ bool ReadFolderIdentity(const char* folder, DWORD identity[3])
         ReportFailure("lock named after the path: CreateFileA %s", folder);
         return false;
     }
-    BY_HANDLE_FILE_INFORMATION information;
-    const BOOL read = platform::GetFileInformationByHandle(handle, &information);
-    if (!read) ReportFailure("lock named after the path: GetFileInformationByHandle %s", folder);
+    const BOOL read = platform::GetFileIndex(handle, index);
+    if (!read) ReportFailure("lock named after the path: NtQueryInformationFile %s", folder);
     platform::CloseHandle(handle);
     if (!read) return false;
-    identity[0] = information.dwVolumeSerialNumber;
-    identity[1] = information.nFileIndexHigh;
-    identity[2] = information.nFileIndexLow;
     // A file system that numbers no files gives every folder 0, which would make every
     // installation on it wait for every other.
-    if ((identity[1] | identity[2]) == 0) Report("lock named after the path: no file index");
-    return (identity[1] | identity[2]) != 0;
+    if (*index == 0) Report("lock named after the path: no file index");
+    return *index != 0;
 }
 
 // The folder's spelling, letter case ignored, where its identity cannot be read.
@@ -68,41 +67,43 @@ bool MakeSpellingName(const char* folder, char* name, std::size_t size)
 
 bool MakeInstallationLockName(const char* applicationDirectory, char* name, std::size_t size)
 {
-    DWORD identity[3];
-    if (!ReadFolderIdentity(applicationDirectory, identity)) {
+    ULONGLONG index = 0;
+    if (!ReadFolderIndex(applicationDirectory, &index)) {
         return MakeSpellingName(applicationDirectory, name, size);
     }
-    // The volume, a dash, the file index.
-    char digits[8 + 1 + 16 + 1] = {};
-    WriteHexDigits(digits, identity[0]);
-    digits[8] = '-';
-    WriteHexDigits(digits + 9, identity[1]);
-    WriteHexDigits(digits + 17, identity[2]);
+    char digits[6 + 16 + 1] = "index-";
+    WriteHexDigits(digits + 6, static_cast<DWORD>(index >> 32));
+    WriteHexDigits(digits + 14, static_cast<DWORD>(index));
     return JoinText(name, size, LOCK_NAME_PREFIX, digits);
 }
 
 InstallationLock::InstallationLock(const char* applicationDirectory)
 {
-    char name[64];
-    if (!MakeInstallationLockName(applicationDirectory, name, sizeof name)) return;
-    HANDLE mutex = platform::CreateMutexA(nullptr, FALSE, name);
+    if (!MakeInstallationLockName(applicationDirectory, name_, sizeof name_)) name_[0] = '\0';
+    Take();
+}
+
+void InstallationLock::Take()
+{
+    if (name_[0] == '\0' || mutex_ != nullptr) return;
+    HANDLE mutex = platform::CreateMutexA(nullptr, FALSE, name_);
     if (mutex == nullptr) {
-        ReportFailure("no installation lock: CreateMutexA %s", name);
+        ReportFailure("no installation lock: CreateMutexA %s", name_);
         return;
     }
     const DWORD asked = AccountClock();
     const DWORD waited = platform::WaitForSingleObject(mutex, INSTALLATION_LOCK_WAIT_MS);
     const unsigned long took = AccountClock() - asked;
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        Report("installation lock %s had after %lu ms%s", name, took,
+        Report("installation lock %s had after %lu ms%s", name_, took,
                waited == WAIT_ABANDONED ? ", abandoned" : "");
         mutex_ = mutex;
         return;
     }
     if (waited == WAIT_TIMEOUT) {
-        Report("no installation lock: %s held for %lu ms", name, took);
+        Report("no installation lock: %s held for %lu ms", name_, took);
     } else {
-        ReportFailure("no installation lock: WaitForSingleObject %s", name);
+        ReportFailure("no installation lock: WaitForSingleObject %s", name_);
     }
     platform::CloseHandle(mutex);
 }

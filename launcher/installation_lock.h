@@ -14,15 +14,15 @@
 // seconds of retries, fit in it many times.
 constexpr DWORD INSTALLATION_LOCK_WAIT_MS = 60000;
 
-// Writes the lock's name for the application directory into name: made from the volume and file
-// index of the directory, so the same through every path that reaches it; where those cannot be
+// Writes the lock's name for the application directory into name: made from the file index of
+// the directory, so the same through every path that reaches it; where those cannot be
 // read, from the path, letter case ignored. False when neither can be had or the name does not
 // fit.
 bool MakeInstallationLockName(const char* applicationDirectory, char* name, std::size_t size);
 
 // Waits for the installation's lock, up to INSTALLATION_LOCK_WAIT_MS, and holds it until
-// Release or the end of the scope. A process that ends holding it leaves it abandoned, which
-// the next start takes as its own.
+// Release or the end of the scope; Take waits for it again after a Release, with the same bound.
+// A process that ends holding it leaves it abandoned, which the next start takes as its own.
 class InstallationLock {
 public:
     explicit InstallationLock(const char* applicationDirectory);
@@ -30,9 +30,11 @@ public:
     InstallationLock(const InstallationLock&) = delete;
     InstallationLock& operator=(const InstallationLock&) = delete;
 
+    void Take();
     void Release();
 
 private:
+    char name_[64] = {};      // empty when no name could be made
     HANDLE mutex_ = nullptr;  // held; nullptr when the start goes on without the lock
 };
 

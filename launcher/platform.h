@@ -49,7 +49,12 @@ BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists);
 BOOL DeleteFileA(LPCSTR path);
 HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
-BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information);
+// The file index of an open file or folder, asked of its file system alone (ntdll's
+// NtQueryInformationFile, FileInternalInformation). Not GetFileInformationByHandle: that also
+// asks for the volume's serial number, which Wine answers through its mount manager service, and
+// under qemu that answer can fail to arrive, leaving the caller waiting for ever. FALSE, with the
+// thread's last error set, when it cannot be read.
+BOOL GetFileIndex(HANDLE file, ULONGLONG* index);
 
 // Process and module snapshots.
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId);

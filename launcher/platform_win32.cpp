@@ -3,6 +3,7 @@
 #include "launcher/platform.h"
 
 #include "launcher/append_to_file.h"
+#include "launcher/file_index.h"
 
 #include <io.h>
 
@@ -101,10 +102,7 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
 }
 
-BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
-{
-    return ::GetFileInformationByHandle(file, information);
-}
+BOOL GetFileIndex(HANDLE file, ULONGLONG* index) { return GetFileIndexFromNtdll(file, index); }
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {

@@ -5,16 +5,19 @@ An exit code can be lost on the way (a runner started through Wine, a program th
 after it has printed its failures), so a ctest entry counts as passed only when ctest saw it
 pass and its runner's own report says so: GoogleTest's "[==========] Running N tests" that ends
 in "[  PASSED  ]" with no "[  FAILED  ]" test, unittest's "Ran N tests" with "OK", or libFuzzer's
-"Done N runs". An entry whose output holds none of these failed: it never finished. A run whose
-report is missing or not whole, or holds another number of entries than the tests it had to
-run, failed too, with each entry it lacks counted as failed. Test cases are counted across every
-level; a skipped one is counted as skipped, never as passed.
+"Done N runs". An entry whose output holds none of these failed: it never finished. An entry
+that ctest stopped at its time limit, or whose program crashed, says so on its own line, with the
+test case it was in, which counts as a failed case. A run whose report is missing or not whole,
+or holds another number of entries than the tests it had to run, failed too, with each entry it
+lacks counted as failed. Test cases are counted across every level; a skipped one is counted as
+skipped, never as passed.
 
-    read_reports.py REPORT TESTS [REPORT TESTS]...
+    read_reports.py REPORT LOG TESTS [REPORT LOG TESTS]...
         REPORT: one ctest run's JUnit report (--output-junit), "native" in its name for a
-        native build folder; TESTS: how many tests it must hold (ctest -N's "Total Tests" with
-        the run's arguments). Prints what failed or was skipped and the summary line, and ends
-        with exit code 1 when anything failed.
+        native build folder; LOG: the same run's console log (--output-log), which alone says
+        which entries ctest stopped at their time limit or saw crash; TESTS: how many tests it
+        must hold (ctest -N's "Total Tests" with the run's arguments). Prints what failed or was
+        skipped and the summary line, and ends with exit code 1 when anything failed.
 """
 
 import re
@@ -24,6 +27,9 @@ from pathlib import Path
 from xml.etree import ElementTree
 
 LEVELS = ('native', 'fuzz', 'in-process', 'end to end', 'release')
+# unittest -v's line for a case it starts: its name, its full name, the first line of its
+# docstring where it has one, and " ... ", which the case's outcome follows when it ends.
+UNITTEST_START = r'^(\w+) \([\w.]+\)(?:\n.*?)? \.\.\. '
 
 
 @dataclass
@@ -36,6 +42,7 @@ class Entry:
     failed_cases: list = field(default_factory=list)
     skipped_cases: list = field(default_factory=list)
     problem: str = ''  # why the entry counts as failed, when it does
+    ended: str = ''  # how ctest saw it end, where that was not the program's own exit
 
     @property
     def passed(self):
@@ -54,6 +61,20 @@ def read_report(report):
             for case in suite.iter('testcase')]
 
 
+def read_endings(log):
+    """{entry: how it ended} for the entries that ctest's console log shows stopped at their time
+    limit or ended by a signal or an exception."""
+    if not Path(log).is_file():
+        return {}
+    endings = {}
+    for name, how, seconds in re.findall(
+            r'^\s*\d+/\d+ Test +#\d+: (\S+) \.*\*\*\*(Timeout|Exception: [^\n]*?) +([\d.]+) sec',
+            Path(log).read_text(errors='replace'), re.M):
+        endings[name] = (f'stopped at its time limit after {float(seconds):.0f} s'
+                         if how == 'Timeout' else f'ended by {how.lower()}')
+    return endings
+
+
 def level_of(name, native):
     if name.startswith('fuzz_'):
         return 'fuzz'
@@ -69,10 +90,24 @@ def judge_googletest(entry):
     entry.cases = int(re.findall(r'^\[==========\] Running (\d+) tests? ', out, re.M)[-1])
     entry.failed_cases = sorted(set(re.findall(r'^\[  FAILED  \] (\S+\.\S+)', out, re.M)))
     entry.skipped_cases = sorted(set(re.findall(r'^\[  SKIPPED \] (\S+\.\S+)', out, re.M)))
-    if entry.failed_cases:
+    started = re.findall(r'^\[ RUN      \] (\S+)', out, re.M)
+    ended = re.findall(r'^\[(?:       OK |  FAILED  |  SKIPPED )\] (\S+) \(', out, re.M)
+    unfinished = [case for case in started if case not in ended]
+    if unfinished:
+        entry.failed_cases.append(f'{unfinished[-1]} (never finished)')
+        entry.problem = f'never finished {unfinished[-1]}'
+    elif entry.failed_cases:
         entry.problem = f'{len(entry.failed_cases)} of {entry.cases} GoogleTest tests failed'
     elif not re.search(r'^\[  PASSED  \] \d+ tests?\.', out, re.M):
         entry.problem = 'GoogleTest did not finish'
+
+
+def judge_unfinished_unittest(entry):
+    """A unittest run that never gave its count: the case it was in when it stopped."""
+    started = re.findall(UNITTEST_START, entry.output, re.M)
+    entry.cases = len(started)
+    entry.failed_cases = [f'{started[-1]} (never finished)']
+    entry.problem = f'never finished {started[-1]}'
 
 
 def judge_unittest(entry):
@@ -104,8 +139,15 @@ def judge(entry):
         judge_unittest(entry)
     elif re.search(r'^Done \d+ runs in ', out, re.M):
         judge_fuzzer(entry)
+    elif re.search(UNITTEST_START, out, re.M):
+        judge_unfinished_unittest(entry)
     else:
         entry.problem = 'no report of its tests: the runner did not finish'
+    # Wine's words for a Windows program that died of an exception, with its address.
+    crash = re.search(r'wine: (Unhandled .*?)(?:, starting debugger\.\.\.)?$', out, re.M)
+    if crash or entry.ended:
+        entry.problem = '; '.join(filter(None, [
+            entry.ended, crash and f'crashed: {crash.group(1)}', entry.problem]))
     if not entry.problem and entry.cases == 0:
         entry.problem = 'ran no test'
     if not entry.problem and not entry.ctest_passed:
@@ -113,10 +155,10 @@ def judge(entry):
 
 
 def main(arguments):
-    if not arguments or len(arguments) % 2:
+    if not arguments or len(arguments) % 3:
         sys.exit(__doc__)
     entries, lacking = [], []  # why a run failed, and how many entries that counts as
-    for report, tests in zip(arguments[::2], arguments[1::2]):
+    for report, log, tests in zip(arguments[::3], arguments[1::3], arguments[2::3]):
         expected = int(tests) if tests.isdigit() else None
         try:
             found = read_report(report)
@@ -129,8 +171,10 @@ def main(arguments):
             lacking.append((f'{report} reports {len(found)} of its {expected} tests',
                             max(expected - len(found), 1)))
         native = 'native' in Path(report).name
+        endings = read_endings(log)
         for entry in found:
             entry.level = level_of(entry.name, native)
+            entry.ended = endings.get(entry.name, '')
             judge(entry)
             entries.append(entry)
 

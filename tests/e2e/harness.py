@@ -116,6 +116,8 @@ class WinePrefix:
         if fresh:
             self.set_value(r'HKCU\Software\Wine\WineDbg', 'ShowCrashDialog', 'REG_DWORD', '0')
             self.set_value(r'HKCU\Software\Wine\Debug', 'RelayInclude', 'REG_SZ', TRACED_CALLS)
+        # Also in a prefix made before it was done: a crash must end the program, not hang it.
+        self._quiet([SOURCE_DIR / 'tests' / 'no-crash-debugger'], check=True)
 
     def stop(self):
         self._quiet(['wineserver', '-k'])

@@ -3,6 +3,7 @@
 #include "tests/support/fault_platform.h"
 
 #include "launcher/append_to_file.h"
+#include "launcher/file_index.h"
 
 #include <io.h>
 
@@ -179,7 +180,7 @@ const char* OperationName(Op op)
         "DeleteFileA", "CreateToolhelp32Snapshot", "Process32First", "Process32Next",
         "Module32First", "OpenProcess", "QueryFullProcessImageNameW", "RegCreateKeyA",
         "RegQueryValueExA", "RegSetValueExA", "WSAStartup", "gethostbyname", "fopen", "fgets",
-        "fputs", "fclose", "CreateFileA", "GetFileInformationByHandle", "FlushFileBuffers",
+        "fputs", "fclose", "CreateFileA", "NtQueryInformationFile", "FlushFileBuffers",
         "_commit", "CreateMutexA", "ReleaseMutex", "LCMapStringA", "GetFileAttributesExA",
         "AppendToFile"};
     static_assert(sizeof names / sizeof names[0] == static_cast<int>(Op::Count), "every name");
@@ -409,10 +410,9 @@ HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIB
     return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
 }
 
-BOOL GetFileInformationByHandle(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information)
+BOOL GetFileIndex(HANDLE file, ULONGLONG* index)
 {
-    return Fails(Op::GetFileInformationByHandle) ? FALSE
-                                                 : ::GetFileInformationByHandle(file, information);
+    return Fails(Op::GetFileIndex) ? FALSE : GetFileIndexFromNtdll(file, index);
 }
 
 HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)

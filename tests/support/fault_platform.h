@@ -35,7 +35,7 @@ enum class Op {
     Process32First, Process32Next, Module32First, OpenProcess, QueryFullProcessImageNameW,
     RegCreateKeyA, RegQueryValueExA,
     RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
-    CloseTextFile, CreateFileA, GetFileInformationByHandle,
+    CloseTextFile, CreateFileA, GetFileIndex,
     FlushFileBuffers, FlushTextFile, CreateMutexA, ReleaseMutex, LCMapStringA,
     GetFileAttributesExA, AppendToFile,
     Count

@@ -259,7 +259,7 @@ TEST_F(FaultSweep, NoSingleFailureLosesAnythingAndTheNextStartFinishes)
             using fault::Op;
             const Op op = fault::CallOrder()[k - 1];
             const bool ownOperation = op == Op::GetFileAttributesExA || op == Op::AppendToFile;
-            if (op == Op::CreateFileA || op == Op::GetFileInformationByHandle ||
+            if (op == Op::CreateFileA || op == Op::GetFileIndex ||
                 op == Op::LCMapStringA || op == Op::CreateMutexA || op == Op::WaitForSingleObject ||
                 op == Op::ReleaseMutex || ownOperation) {
                 EXPECT_EQ(outcome, Outcome::ClientStarted) << "fault in operation " << k;
