@@ -43,12 +43,43 @@ const char* WhyListStays(const ConnectionScan& scan, bool stopped, bool readToEn
 
 void RewriteConnections()
 {
+    if (MakeConnectionList()) RewriteConnectionList(LookUpKnownServers());
+}
+
+bool MakeConnectionList()
+{
     // Made from its default only where it is missing: an existing list makes the copy fail.
     if (!platform::CopyFileA(DEFAULT_CONNECTION_LIST, CONNECTION_LIST, TRUE) && AccountOn() &&
         platform::GetLastError() != ERROR_FILE_EXISTS) {
         ReportFailure("CopyFileA %s to %s", DEFAULT_CONNECTION_LIST, CONNECTION_LIST);
     }
+    FILE* list = platform::OpenTextFile(CONNECTION_LIST, "r");
+    if (list == nullptr) {
+        ReportFailure("connection list not read: fopen %s", CONNECTION_LIST);
+        return false;
+    }
+    if (!platform::CloseTextFile(list)) ReportFailure("fclose %s", CONNECTION_LIST);
+    return true;
+}
 
+ServerLookups LookUpKnownServers()
+{
+    WSADATA sockets;
+    const int started = platform::WSAStartup(MAKEWORD(2, 0), &sockets);
+    if (started != 0) ReportError(static_cast<DWORD>(started), "WSAStartup");
+    // Both lookups, main first, whatever the list holds: a server that does not resolve is
+    // only an address, and its connections get hosts entries instead.
+    ServerLookups servers;
+    servers.mainResolved = Resolves(MAIN_SERVER);
+    servers.demoResolved = Resolves(DEMO_SERVER);
+    platform::WSACleanup();
+    return servers;
+}
+
+void RewriteConnectionList(const ServerLookups& servers)
+{
+    // Read again: the list may have been rewritten by another start while the names were
+    // looked up.
     FILE* source = platform::OpenTextFile(CONNECTION_LIST, "r");
     if (source == nullptr) {
         ReportFailure("connection list not read: fopen %s", CONNECTION_LIST);
@@ -56,13 +87,8 @@ void RewriteConnections()
     }
 
     ConnectionScan scan;
-    WSADATA sockets;
-    const int started = platform::WSAStartup(MAKEWORD(2, 0), &sockets);
-    if (started != 0) ReportError(static_cast<DWORD>(started), "WSAStartup");
-    // Both lookups, main first, whatever the list holds: a server that does not resolve is
-    // only an address, and its connections get hosts entries instead.
-    scan.mainResolved = Resolves(MAIN_SERVER);
-    scan.demoResolved = Resolves(DEMO_SERVER);
+    scan.mainResolved = servers.mainResolved;
+    scan.demoResolved = servers.demoResolved;
     FILE* copy = nullptr;
     if (scan.mainResolved || scan.demoResolved) {
         copy = platform::OpenTextFile(TEMPORARY_LIST, "w");
@@ -70,7 +96,6 @@ void RewriteConnections()
             ReportFailure("connection list not rewritten: fopen %s", TEMPORARY_LIST);
         }
     }
-    platform::WSACleanup();
 
     char piece[LINE_BUFFER_SIZE];
     unsigned pieces = 0, replaced = 0;

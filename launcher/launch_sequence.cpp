@@ -21,6 +21,9 @@ constexpr char UPDATE_SCRIPT[] = "update.bat";
 constexpr char INSTALL_OPTION[] = "--install";
 
 static_assert(sizeof CLIENT_COMMAND_LINE <= MAX_PATH, "the client's command line fits a path buffer");
+static_assert(UPDATE_REPLACE_ATTEMPTS * UPDATE_RETRY_DELAY_MS >= INSTALLATION_LOCK_WAIT_MS,
+              "the updater copy waits for a start of the old launcher as long as starts wait "
+              "for each other");
 
 // The account's last line explains the message; it is written before the message is shown,
 // which may stay open for as long as the user leaves it.
@@ -76,9 +79,9 @@ int RunNormalStart(const char* applicationDirectory)
     // installation therefore bring it up to date and prepare its configuration one at a time:
     // a start that comes while another is at it waits here, then finds the work done and
     // starts its own client. Who waits for whom, so that no wait closes a circle:
-    // - Only normal starts take the lock. The updater copy must not: it waits, within its ten
-    //   seconds of retries, for every running start of the old launcher to let go of
-    //   VTConsole.exe, and those may be waiting here.
+    // - Only normal starts take the lock. The updater copy must not: it waits, within its
+    //   retries, for every running start of the old launcher to let go of VTConsole.exe, and
+    //   those may be waiting here. Its retries last as long as a start may wait here.
     // - Stage 1 ends its process holding the lock, once the updater copy runs. The start that
     //   waited here then cannot delete the running copy (refused at once, not retried), merges
     //   what is left of the tree and starts its client; the copy's retries wait for it to end.
@@ -113,7 +116,13 @@ int RunNormalStart(const char* applicationDirectory)
     }
 
     EnableUrlCredentials();
-    RewriteConnections();
+    // The lookups go without the lock: a name server that does not answer costs seconds for
+    // each name, and starts made together then each wait for their own, not for each other's.
+    const bool listReadable = MakeConnectionList();
+    lock.Release();
+    const ServerLookups servers = listReadable ? LookUpKnownServers() : ServerLookups{};
+    lock.Take();
+    if (listReadable) RewriteConnectionList(servers);
     ApplyClientPreferenceDefaults();
     lock.Release();
 

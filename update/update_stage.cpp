@@ -14,16 +14,16 @@ constexpr char LAUNCHER_COMMAND[] = ".\\VTConsole.exe";
 // The process that started us may still hold its executable for a moment after it has started
 // us, and Windows reports that as a sharing violation: only that is waited for, after every
 // failed attempt, the last included. Any other error will not go away by waiting.
-// Counts the attempts made, the last included.
+// Counts the attempts made, the last included, up to most.
 template <typename Attempt>
-bool RetryWhileInUse(int* attempts, Attempt attempt)
+bool RetryWhileInUse(int* attempts, int most, Attempt attempt)
 {
-    for (*attempts = 1; *attempts <= UPDATE_RETRY_ATTEMPTS; ++*attempts) {
+    for (*attempts = 1; *attempts <= most; ++*attempts) {
         if (attempt()) return true;
         if (platform::GetLastError() != ERROR_SHARING_VIOLATION) return false;
         platform::Sleep(UPDATE_RETRY_DELAY_MS);
     }
-    *attempts = UPDATE_RETRY_ATTEMPTS;
+    *attempts = most;
     return false;
 }
 
@@ -64,14 +64,16 @@ void FlushToDisk(const char* path)
 void ReplaceLauncher()
 {
     int attempts = 0;
-    if (!RetryWhileInUse(&attempts, [] {
+    const DWORD asked = AccountClock();
+    if (!RetryWhileInUse(&attempts, UPDATE_REPLACE_ATTEMPTS, [] {
             return platform::CopyFileA(UPDATER_FILE, LAUNCHER_FILE, FALSE) != FALSE;
         })) {
-        ReportFailure("launcher not replaced, attempt %d: CopyFileA %s to %s", attempts,
-                      UPDATER_FILE, LAUNCHER_FILE);
+        ReportFailure("launcher not replaced, attempt %d after %lu ms: CopyFileA %s to %s",
+                      attempts, AccountClock() - asked, UPDATER_FILE, LAUNCHER_FILE);
         return;
     }
-    Report("%s copied over %s at attempt %d", UPDATER_FILE, LAUNCHER_FILE, attempts);
+    Report("%s copied over %s at attempt %d after %lu ms", UPDATER_FILE, LAUNCHER_FILE, attempts,
+           AccountClock() - asked);
     FlushToDisk(LAUNCHER_FILE);
     // The updater copy stays: it is running, and the new launcher removes it.
     StartSuccessorAndExit(LAUNCHER_COMMAND);
@@ -80,7 +82,8 @@ void ReplaceLauncher()
 void RemoveUpdater()
 {
     int attempts = 0;
-    if (RetryWhileInUse(&attempts, [] { return platform::DeleteFileA(UPDATER_FILE) != FALSE; })) {
+    if (RetryWhileInUse(&attempts, UPDATE_RETRY_ATTEMPTS,
+                        [] { return platform::DeleteFileA(UPDATER_FILE) != FALSE; })) {
         Report("updater copy %s removed at attempt %d", UPDATER_FILE, attempts);
     } else {
         ReportFailure("updater copy stays, attempt %d: DeleteFileA %s", attempts,

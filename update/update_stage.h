@@ -18,6 +18,10 @@ constexpr char LAUNCHER_FILE[] = "VTConsole.exe";
 // A file still held by the process that started us is retried this often, this far apart.
 constexpr int UPDATE_RETRY_ATTEMPTS = 10;
 constexpr unsigned UPDATE_RETRY_DELAY_MS = 1000;
+// Stage 2 waits longer for the launcher it replaces: a start of the old launcher made while the
+// hand-over began keeps it in use to its end, and that start may take as long as a start may
+// wait for the installation's lock (name lookups that time out, a large patch tree).
+constexpr int UPDATE_REPLACE_ATTEMPTS = 60;
 
 // Runs one stage in the current directory, which is the application directory. Stages 1 and 2
 // end the process with exit code 0 when they succeed, so their return means failure; stage 3

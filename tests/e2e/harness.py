@@ -13,6 +13,7 @@ detached children included, has ended: they all carry the run's own environment 
 import os
 import re
 import shutil
+import socket
 import subprocess
 import tempfile
 import time
@@ -26,6 +27,9 @@ from pe import PeFile
 BUILD_DIR = Path(os.environ.get('VT_BUILD_DIR', Path(__file__).resolve().parents[2] / 'build/release'))
 SOURCE_DIR = Path(os.environ.get('VT_SOURCE_DIR', Path(__file__).resolve().parents[2]))
 LAUNCHER = BUILD_DIR / 'VTConsole.exe'
+# What the launcher may weigh, in bytes: whole, and without its resources (icon, version,
+# manifest). Other small launchers weigh 57 KB and more.
+SIZE_TARGETS = (55 * 1024, 51 * 1024)
 SAMPLE_APP = SOURCE_DIR / 'sample' / 'app'
 
 FAILURE_MESSAGE = 'Unable to initiate application'
@@ -152,18 +156,20 @@ class WinePrefix:
         return self.drive_c / 'windows/system32/drivers/etc/hosts'
 
     def run(self, program, arguments=(), cwd=None, env=None, wrapper=(), capture=False,
-            resolve=()):
+            resolve=(), silent_dns=0):
         """Runs a Windows program to its end and waits for every process it started; with
         capture, what it wrote to its standard output is kept in the result's output.
 
         The run resolves host names from a hosts file of its own, in which only the names in
-        resolve are found (at 127.0.0.1); it never asks a DNS server."""
+        resolve are found (at 127.0.0.1); it never asks a DNS server but, with silent_dns, its
+        own that never answers, so that each other name waits that many seconds in vain."""
         marker = uuid.uuid4().hex
         run_env = {**self.env, 'WINEDEBUG': '-all,+relay', 'VT_E2E_RUN': marker, **(env or {})}
         with tempfile.TemporaryFile() as trace, \
-                tempfile.TemporaryDirectory(dir=BUILD_DIR) as resolver:
-            command = [*private_resolution(resolver, resolve), *wrapper, 'wine', str(program),
-                       *arguments]
+                tempfile.TemporaryDirectory(dir=BUILD_DIR) as resolver, \
+                socket.socket(socket.AF_INET, socket.SOCK_DGRAM) as name_server:
+            command = [*private_resolution(resolver, resolve, name_server, silent_dns),
+                       *wrapper, 'wine', str(program), *arguments]
             completed = subprocess.run(command, cwd=cwd, env=run_env, stdin=subprocess.DEVNULL,
                                        stdout=subprocess.PIPE if capture else subprocess.DEVNULL,
                                        stderr=trace, timeout=RUN_TIMEOUT)
@@ -186,18 +192,25 @@ class WinePrefix:
         raise TimeoutError('processes of the run did not end')
 
 
-def private_resolution(directory, names):
+def private_resolution(directory, names, name_server, seconds=0):
     """A command prefix that runs the rest of the command in a mount namespace of its own, where
-    /etc/hosts lists only names (at 127.0.0.1) and the resolver looks nowhere else. Wine resolves
+    /etc/hosts lists only names (at 127.0.0.1) and the resolver looks nowhere else, or, given
+    seconds, asks name_server next (a UDP socket, bound here to an address of this process's
+    own, that the caller keeps open and never reads), waiting that long in vain. Wine resolves
     names in the calling process, so this reaches the launcher and whatever it starts, while the
     machine's own files stay untouched."""
-    hosts = Path(directory) / 'hosts'
-    nsswitch = Path(directory) / 'nsswitch.conf'
+    if seconds:
+        name_server.bind((f'127.{os.getpid() >> 8 & 255}.{os.getpid() & 255}.53', 53))
+    hosts, nsswitch, resolv = (Path(directory) / name
+                               for name in ('hosts', 'nsswitch.conf', 'resolv.conf'))
     hosts.write_text(''.join(f'127.0.0.1 {name}\n' for name in names))
-    nsswitch.write_text('hosts: files\n')
+    nsswitch.write_text('hosts: files dns\n' if seconds else 'hosts: files\n')
+    resolv.write_text(f'nameserver {name_server.getsockname()[0]}\n'
+                      f'options timeout:{seconds} attempts:1\n')
     return ['unshare', '-m', 'sh', '-c',
-            'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && shift 2 && '
-            'exec "$@"', 'sh', str(hosts), str(nsswitch)]
+            'mount --bind "$1" /etc/hosts && mount --bind "$2" /etc/nsswitch.conf && '
+            'mount --bind "$3" /etc/resolv.conf && shift 3 && exec "$@"',
+            'sh', str(hosts), str(nsswitch), str(resolv)]
 
 
 def _process_carries(pid, needle):
@@ -274,12 +287,13 @@ class WineTestCase(unittest.TestCase):
         env = dict(options.pop('env', {}), VT_STANDIN_LOG=windows_path(self.client_log))
         return self.prefix.run(Path(app) / program, arguments, cwd=cwd or app, env=env, **options)
 
-    def rush(self, app, starts, folders=()):
+    def rush(self, app, starts, folders=(), **options):
         """Starts the launcher of app starts times back to back, through the Windows spellings of
         its folder in folders in turn (its own by default); returns the run and the exit codes of
         the starts."""
         programs = [folder + '\\VTConsole.exe' for folder in folders or (windows_path(app),)]
-        run = self.launch(app, (str(starts), *programs), program=standin('rush'), capture=True)
+        run = self.launch(app, (str(starts), *programs), program=standin('rush'), capture=True,
+                          **options)
         return run, [int(code) for code in run.output.split()]
 
     def client_starts(self):

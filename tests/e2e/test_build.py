@@ -8,7 +8,7 @@ import subprocess
 import unittest
 
 import pe
-from harness import BUILD_DIR, LAUNCHER, SOURCE_DIR
+from harness import BUILD_DIR, LAUNCHER, SIZE_TARGETS, SOURCE_DIR
 
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'advapi32.dll', 'ws2_32.dll', 'msvcrt.dll'}
 IMAGE_FILE_MACHINE_I386 = 0x14c
@@ -61,8 +61,8 @@ class ReleaseExecutable(unittest.TestCase):
         rsrc = self.image.section('.rsrc').SizeOfRawData
         size = LAUNCHER.stat().st_size
         print(f'\nVTConsole.exe: {size} bytes, {size - rsrc} without resources')
-        self.assertLessEqual(size, 52 * 1024)
-        self.assertLessEqual(size - rsrc, 48 * 1024)
+        self.assertLessEqual(size, SIZE_TARGETS[0])
+        self.assertLessEqual(size - rsrc, SIZE_TARGETS[1])
 
 
 class ReproducibleBuild(unittest.TestCase):

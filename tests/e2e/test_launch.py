@@ -1,5 +1,6 @@
 """The release launcher's roads, as a user starts it."""
 
+import re
 import shutil
 import unittest
 
@@ -57,6 +58,25 @@ class LaunchSequence(WineTestCase):
         self.launch(app, env={'VTCONSOLE_LOG': '1'})
         self.assertEqual(account.with_suffix('.log.old').stat().st_size, 1024 * 1024 + 1)
         self.assertTrue(read_account(account)[0][1].startswith('VTConsole '))
+
+    def test_starts_made_together_under_a_silent_name_server_wait_for_no_other_lookups(self):
+        """A name server that never answers (a VPN that is down): three starts at once wait for
+        each other only for the work that the lock covers, never for the lookups."""
+        app = make_installation(self.root)
+        account = self.root / 'VTConsole.log'
+
+        run, exit_codes = self.rush(app, 3, env={'VTCONSOLE_LOG': windows_path(account)},
+                                    silent_dns=2)
+
+        self.assertEqual(exit_codes, [0, 0, 0])
+        self.assertEqual(len(self.client_starts()), 3)
+        account = read_account(account)
+        lookups = [int(ms) for _, text in account for ms in re.findall(r'in (\d+) ms: geth', text)]
+        self.assertEqual(len(lookups), 6)
+        self.assertGreaterEqual(min(lookups), 1500, 'the name server answered')
+        waits = [int(ms) for _, text in account
+                 for ms in re.findall(r'^installation lock \S+ had after (\d+) ms', text)]
+        self.assertLess(max(waits), 1500, f"a start waited for another's lookups: {account}")
 
     def test_install_option_is_a_case_sensitive_substring_of_the_arguments(self):
         app = make_installation(self.root)

@@ -87,7 +87,8 @@ TEST_F(RewriteConnectionsTest, ListWithoutServerAddressesKeepsItsBytesAndTimeSta
     const FILETIME after = LastWrite(LIST);
     EXPECT_EQ(::CompareFileTime(&old, &after), 0);
     EXPECT_FALSE(FileExists(TEMPORARY));
-    EXPECT_EQ(fault::Calls(fault::Op::OpenTextFile), 2u);  // the list and its temporary copy
+    // The list, read before the lookups and again after them, and its temporary copy.
+    EXPECT_EQ(fault::Calls(fault::Op::OpenTextFile), 3u);
 }
 
 TEST_F(RewriteConnectionsTest, MakesTheListFromItsDefaultOnlyWhenItIsMissing)
@@ -164,7 +165,7 @@ TEST_F(RewriteConnectionsTest, LeavesTheListAsItWasWhenTheScanDoesNotEndWell)
          stopping.substr(0, stopping.find("\n<host>10.0.0.6")), fault::Op::Count, 0, PLANT_ENTRY},
         {"read error", SERVER_LIST, fault::Op::ReadLinePiece, 3, ""},
         {"write fails", SERVER_LIST, fault::Op::WriteText, 7, PLANT_ENTRY},
-        {"close of the copy fails", SERVER_LIST, fault::Op::CloseTextFile, 2, PLANT_ENTRY},
+        {"close of the copy fails", SERVER_LIST, fault::Op::CloseTextFile, 3, PLANT_ENTRY},
         {"flush of the copy fails", SERVER_LIST, fault::Op::FlushTextFile, 1, PLANT_ENTRY},
     };
     for (const Case& c : cases) {
@@ -188,7 +189,7 @@ TEST_F(RewriteConnectionsTest, TemporaryCopyThatCannotBeMadeStillGivesHostsEntri
 {
     WriteFile(LIST, SERVER_LIST);
     fault::ResolveHostNames({MAIN_SERVER.hostName});
-    fault::FailCalls(fault::Op::OpenTextFile, 2, 1, ERROR_ACCESS_DENIED);
+    fault::FailCalls(fault::Op::OpenTextFile, 3, 1, ERROR_ACCESS_DENIED);
 
     RewriteConnections();
 

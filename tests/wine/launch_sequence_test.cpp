@@ -35,22 +35,27 @@ protected:
 };
 
 // With the registry out of reach, each configuration step leaves a trace of its own in the call
-// order: the feature key (one RegCreateKeyA), the list (CopyFileA, OpenTextFile), the service
-// list and the preference key (CopyFileA, RegCreateKeyA).
+// order: the feature key (one RegCreateKeyA), the list (CopyFileA, OpenTextFile, the lookups, the
+// scan), the service list and the preference key (CopyFileA, RegCreateKeyA).
 TEST_F(LaunchSequence, RunsTheStepsOfANormalStartInOrderAndStartsTheClientDetached)
 {
     fault::FailAlways(fault::Op::RegCreateKeyA, ERROR_ACCESS_DENIED);
+    WriteFile("conf\\connections.xml", "<connections/>\n");
 
     EXPECT_EQ(RunLaunchSequence(""), 0);
 
     ExpectOneDetachedStart(CLIENT_COMMAND_LINE);
     EXPECT_TRUE(fault::MessageBoxes().empty());
     using fault::Op;
-    // The installation's lock is let go before the client starts.
+    // The installation's lock is let go while the names are looked up, and before the client
+    // starts.
     const std::vector<Op> lastCalls = {
-        Op::FindFirstFileA, Op::RegCreateKeyA, Op::CopyFileA,      Op::OpenTextFile,
-        Op::CopyFileA,      Op::RegCreateKeyA, Op::ReleaseMutex,   Op::CloseHandle,
-        Op::CreateProcessA, Op::CloseHandle,   Op::CloseHandle};
+        Op::FindFirstFileA, Op::RegCreateKeyA,    Op::CopyFileA,           Op::OpenTextFile,
+        Op::CloseTextFile,  Op::ReleaseMutex,     Op::CloseHandle,         Op::WSAStartup,
+        Op::gethostbyname,  Op::gethostbyname,    Op::CreateMutexA,        Op::WaitForSingleObject,
+        Op::OpenTextFile,   Op::ReadLinePiece,    Op::ReadLinePiece,       Op::CloseTextFile,
+        Op::CopyFileA,      Op::RegCreateKeyA,    Op::ReleaseMutex,        Op::CloseHandle,
+        Op::CreateProcessA, Op::CloseHandle,      Op::CloseHandle};
     const std::vector<Op>& calls = fault::CallOrder();
     ASSERT_GE(calls.size(), lastCalls.size());
     EXPECT_EQ(std::vector<Op>(calls.end() - lastCalls.size(), calls.end()), lastCalls);

@@ -137,8 +137,9 @@ TEST_F(UpdateStage, StageWhoseSuccessorCannotStartReturnsWithTheFilesItMoved)
     }
 }
 
-// Stage 2's copy and stage 3's deletion wait only for a file in use, and at most ten times.
-TEST_F(UpdateStage, RetriesOnlySharingViolationsTenTimesWaitingAfterEach)
+// Stage 2's copy and stage 3's deletion wait only for a file in use: the copy at most sixty
+// times, as long as starts wait for each other, the deletion ten.
+TEST_F(UpdateStage, RetriesOnlySharingViolationsWaitingAfterEach)
 {
     struct Case {
         const char* name;
@@ -152,11 +153,11 @@ TEST_F(UpdateStage, RetriesOnlySharingViolationsTenTimesWaitingAfterEach)
     };
     const Case cases[] = {
         {"copy in use throughout", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, UINT_MAX,
-         ERROR_SHARING_VIOLATION, 10, 10, false},
+         ERROR_SHARING_VIOLATION, 60, 60, false},
         {"copy in use three times", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, 3,
          ERROR_SHARING_VIOLATION, 4, 3, true},
-        {"copy free at the tenth attempt", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, 9,
-         ERROR_SHARING_VIOLATION, 10, 9, true},
+        {"copy free at the sixtieth attempt", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA,
+         59, ERROR_SHARING_VIOLATION, 60, 59, true},
         {"copy denied", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, UINT_MAX,
          ERROR_ACCESS_DENIED, 1, 0, false},
         {"copy onto a full disk", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, UINT_MAX,
