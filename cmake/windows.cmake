@@ -33,7 +33,7 @@ set_source_files_properties(${CMAKE_BINARY_DIR}/resources.rc PROPERTIES
     OBJECT_DEPENDS "${VT_ICON_FILE};${VT_MANIFEST_FILE}")
 
 add_executable(VTConsole WIN32
-    launcher/main.cpp launcher/platform_win32.cpp ${CMAKE_BINARY_DIR}/resources.rc)
+    launcher/main.cpp platform/platform_win32.cpp ${CMAKE_BINARY_DIR}/resources.rc)
 target_link_libraries(VTConsole PRIVATE vtconsole_logic ws2_32)
 target_compile_options(VTConsole PRIVATE ${VT_WARNINGS} ${VT_PROGRAM_COMPILE_OPTIONS})
 target_link_options(VTConsole PRIVATE ${VT_PROGRAM_LINK_OPTIONS})
@@ -122,7 +122,7 @@ endforeach()
 # that do only the unavoidable work with the same Win32 calls; and the programs that make
 # exactly the calls the launcher is bound to make.
 foreach(name merge rewrite)
-    add_executable(bench_${name} bench/bench_${name}.cpp launcher/platform_win32.cpp)
+    add_executable(bench_${name} bench/bench_${name}.cpp platform/platform_win32.cpp)
     target_link_libraries(bench_${name} PRIVATE vtconsole_logic ws2_32)
     target_compile_options(bench_${name} PRIVATE ${VT_PROGRAM_COMPILE_OPTIONS})
     target_link_options(bench_${name} PRIVATE -static -s)

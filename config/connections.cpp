@@ -3,8 +3,8 @@
 #include "config/connection_scan.h"
 #include "config/hosts_file.h"
 #include "config/known_servers.h"
-#include "launcher/account.h"
-#include "launcher/platform.h"
+#include "platform/account.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -1,6 +1,8 @@
 #ifndef VTCONSOLE_CONFIG_CONNECTIONS_H
 #define VTCONSOLE_CONFIG_CONNECTIONS_H
 
+// config/: included by launcher/, the tests and bench/; it includes platform/ and config/ alone.
+
 #include <cstddef>
 
 // The connection list is read one line piece at a time into a buffer of this size.

@@ -2,9 +2,9 @@
 
 #include "config/connections.h"
 #include "config/hosts_entry.h"
-#include "launcher/account.h"
-#include "launcher/platform.h"
-#include "launcher/text.h"
+#include "platform/account.h"
+#include "platform/platform.h"
+#include "platform/text.h"
 
 namespace {
 

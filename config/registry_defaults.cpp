@@ -1,7 +1,7 @@
 #include "config/registry_defaults.h"
 
-#include "launcher/account.h"
-#include "launcher/platform.h"
+#include "platform/account.h"
+#include "platform/platform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 bool PlaceFileName(char* path, std::size_t size, const char* name)
 {

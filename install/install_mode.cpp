@@ -4,10 +4,10 @@
 #include <cwchar>
 
 #include "install/import_path.h"
-#include "launcher/account.h"
-#include "launcher/faithful_path.h"
-#include "launcher/platform.h"
-#include "launcher/text.h"
+#include "platform/account.h"
+#include "platform/faithful_path.h"
+#include "platform/platform.h"
+#include "platform/text.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "launcher/installation_lock.h"
 
-#include "launcher/account.h"
-#include "launcher/text.h"
+#include "platform/account.h"
+#include "platform/text.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 
 #include <cstddef>
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 // The longest wait for another start of the installation: a large merge, and a hand-over's ten
 // seconds of retries, fit in it many times.

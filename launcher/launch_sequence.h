@@ -1,6 +1,8 @@
 #ifndef VTCONSOLE_LAUNCHER_LAUNCH_SEQUENCE_H
 #define VTCONSOLE_LAUNCHER_LAUNCH_SEQUENCE_H
 
+// launcher/, the top: included by WinMain and the tests alone; it may include every folder.
+//
 // The whole start of the launcher, called once by WinMain with its lpCmdLine (the command line
 // after the program name). Chooses the road from the command line and the executable's own
 // name, brings the installation up to date, prepares the client's configuration and starts the

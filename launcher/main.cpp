@@ -1,5 +1,5 @@
 #include "launcher/launch_sequence.h"
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR commandLine,
                    int /*show*/)

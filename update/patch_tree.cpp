@@ -1,7 +1,7 @@
 #include "update/patch_tree.h"
 
-#include "launcher/account.h"
-#include "launcher/platform.h"
+#include "platform/account.h"
+#include "platform/platform.h"
 #include "update/patch_paths.h"
 
 namespace {

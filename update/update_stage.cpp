@@ -1,8 +1,8 @@
 #include "update/update_stage.h"
 
-#include "launcher/account.h"
-#include "launcher/platform.h"
-#include "launcher/process_start.h"
+#include "platform/account.h"
+#include "platform/platform.h"
+#include "platform/process_start.h"
 
 namespace {
 

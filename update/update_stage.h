@@ -1,6 +1,8 @@
 #ifndef VTCONSOLE_UPDATE_UPDATE_STAGE_H
 #define VTCONSOLE_UPDATE_UPDATE_STAGE_H
 
+// update/: included by launcher/, the tests and bench/; it includes platform/ and update/ alone.
+//
 // The launcher replaces its own executable in three processes, one stage each:
 // the old launcher moves patches\VTConsole.exe to VTC_upd.exe and starts it (1), that updater
 // copy copies itself over VTConsole.exe and starts it (2), and the new launcher deletes the

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 TEST(EqualsIgnoringAsciiCase, ComparesWholeNamesFoldingOnlyAsciiLetters)
 {

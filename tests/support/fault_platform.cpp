@@ -1,9 +1,9 @@
-// Test implementation of launcher/platform.h; see fault_platform.h.
+// Test implementation of platform/platform.h; see fault_platform.h.
 
 #include "tests/support/fault_platform.h"
 
-#include "launcher/append_to_file.h"
-#include "launcher/file_index.h"
+#include "platform/append_to_file.h"
+#include "platform/file_index.h"
 
 #include <io.h>
 

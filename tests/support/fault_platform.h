@@ -1,7 +1,7 @@
 #ifndef VTCONSOLE_TESTS_SUPPORT_FAULT_PLATFORM_H
 #define VTCONSOLE_TESTS_SUPPORT_FAULT_PLATFORM_H
 
-// Controls the test implementation of launcher/platform.h. Every operation forwards to the real
+// Controls the test implementation of platform/platform.h. Every operation forwards to the real
 // Win32 or C runtime call, except that
 // - RemoveDirectoryA refuses to remove a read-only directory, with ERROR_ACCESS_DENIED, as
 //   Windows does (Wine run as root removes it);
@@ -23,7 +23,7 @@
 #include <utility>
 #include <vector>
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 namespace fault {
 

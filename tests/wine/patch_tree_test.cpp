@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "launcher/platform.h"  // <windows.h>, after <winsock2.h>
+#include "platform/platform.h"  // <windows.h>, after <winsock2.h>
 #include <sddl.h>               // needs <windows.h> first
 
 #include <map>

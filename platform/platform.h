@@ -1,9 +1,11 @@
-#ifndef VTCONSOLE_LAUNCHER_PLATFORM_H
-#define VTCONSOLE_LAUNCHER_PLATFORM_H
+#ifndef VTCONSOLE_PLATFORM_PLATFORM_H
+#define VTCONSOLE_PLATFORM_PLATFORM_H
 
-// The launcher's only door to the operating system. Everything outside launcher/ that needs
-// Windows includes this header and calls platform::, never Win32 or the C runtime's file and
-// environment functions directly.
+// platform/, the ground: every folder may include it; it includes no other folder.
+//
+// The launcher's only door to the operating system. Everything that needs Windows includes this
+// header and calls platform::, never Win32 or the C runtime's file and environment functions
+// directly.
 //
 // platform_win32.cpp forwards each operation to Win32 or the C runtime unchanged. Test programs
 // link another implementation of the same declarations instead, one that can make a chosen call
@@ -112,7 +114,7 @@ BOOL FlushFileBuffers(HANDLE file);
 // false when either failed.
 bool FlushTextFile(FILE* file);
 
-// The account of a start for support (launcher/account.h): where it goes, how large it has
+// The account of a start for support (platform/account.h): where it goes, how large it has
 // grown, its clock and its error texts.
 DWORD GetTempPathA(DWORD size, LPSTR buffer);
 BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information);

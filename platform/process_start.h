@@ -1,5 +1,5 @@
-#ifndef VTCONSOLE_LAUNCHER_PROCESS_START_H
-#define VTCONSOLE_LAUNCHER_PROCESS_START_H
+#ifndef VTCONSOLE_PLATFORM_PROCESS_START_H
+#define VTCONSOLE_PLATFORM_PROCESS_START_H
 
 // Starts commandLine (a program named relative to the current directory, and its arguments) as
 // an independent process in a process group of its own: no application name, no security

@@ -1,11 +1,11 @@
-#ifndef VTCONSOLE_LAUNCHER_FILE_INDEX_H
-#define VTCONSOLE_LAUNCHER_FILE_INDEX_H
+#ifndef VTCONSOLE_PLATFORM_FILE_INDEX_H
+#define VTCONSOLE_PLATFORM_FILE_INDEX_H
 
-// platform::GetFileIndex as Windows does it, for every implementation of launcher/platform.h.
+// platform::GetFileIndex as Windows does it, for every implementation of platform/platform.h.
 
 #include <winternl.h>
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 inline BOOL GetFileIndexFromNtdll(HANDLE file, ULONGLONG* index)
 {

@@ -1,4 +1,4 @@
-#include "launcher/text.h"
+#include "platform/text.h"
 
 #include <cstring>
 

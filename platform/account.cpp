@@ -1,9 +1,9 @@
-#include "launcher/account.h"
+#include "platform/account.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "launcher/text.h"
+#include "platform/text.h"
 
 namespace {
 

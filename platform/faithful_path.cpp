@@ -1,6 +1,6 @@
-#include "launcher/faithful_path.h"
+#include "platform/faithful_path.h"
 
-#include "launcher/account.h"
+#include "platform/account.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#ifndef VTCONSOLE_LAUNCHER_TEXT_H
-#define VTCONSOLE_LAUNCHER_TEXT_H
+#ifndef VTCONSOLE_PLATFORM_TEXT_H
+#define VTCONSOLE_PLATFORM_TEXT_H
 
 // Byte-string helpers shared by every part of the launcher. They need no platform, so the same
 // code is compiled natively for sanitizer and fuzz tests.

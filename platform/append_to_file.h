@@ -1,9 +1,9 @@
-#ifndef VTCONSOLE_LAUNCHER_APPEND_TO_FILE_H
-#define VTCONSOLE_LAUNCHER_APPEND_TO_FILE_H
+#ifndef VTCONSOLE_PLATFORM_APPEND_TO_FILE_H
+#define VTCONSOLE_PLATFORM_APPEND_TO_FILE_H
 
-// platform::AppendToFile as Win32 does it, for every implementation of launcher/platform.h.
+// platform::AppendToFile as Win32 does it, for every implementation of platform/platform.h.
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 inline bool AppendToFileWithWin32(const char* path, const char* text, DWORD length)
 {

@@ -1,5 +1,5 @@
-#ifndef VTCONSOLE_LAUNCHER_FAITHFUL_PATH_H
-#define VTCONSOLE_LAUNCHER_FAITHFUL_PATH_H
+#ifndef VTCONSOLE_PLATFORM_FAITHFUL_PATH_H
+#define VTCONSOLE_PLATFORM_FAITHFUL_PATH_H
 
 // Narrow paths that name the file they were made for.
 //
@@ -8,7 +8,7 @@
 // is another folder or none. Only there the path's short (8.3) form, which the file system keeps
 // in plain ASCII, stands in for it; a narrow path that is faithful is used as it is.
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 // path holds the narrow form, in a buffer of MAX_PATH bytes, that the system made of wide. Keeps
 // it where it is faithful; elsewhere writes wide's short form in the ANSI code page over it.

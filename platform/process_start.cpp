@@ -1,8 +1,8 @@
-#include "launcher/process_start.h"
+#include "platform/process_start.h"
 
-#include "launcher/account.h"
-#include "launcher/platform.h"
-#include "launcher/text.h"
+#include "platform/account.h"
+#include "platform/platform.h"
+#include "platform/text.h"
 
 static_assert(sizeof(STARTUPINFOA) == 68, "the start-up record is the 32-bit one");
 

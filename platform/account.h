@@ -1,5 +1,5 @@
-#ifndef VTCONSOLE_LAUNCHER_ACCOUNT_H
-#define VTCONSOLE_LAUNCHER_ACCOUNT_H
+#ifndef VTCONSOLE_PLATFORM_ACCOUNT_H
+#define VTCONSOLE_PLATFORM_ACCOUNT_H
 
 // An account of each start for support staff: what the start found, what it did and, for
 // everything that failed, the operation, the file or key, the system's error number and text.
@@ -12,7 +12,7 @@
 // of starts made at once never mix. An account that cannot be written is skipped without a word:
 // it never changes what a start does. Reports made while it is off cost no call at all.
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
 constexpr char ACCOUNT_VARIABLE[] = "VTCONSOLE_LOG";
 constexpr char ACCOUNT_FILE_NAME[] = "VTConsole.log";

@@ -1,9 +1,9 @@
 // Production platform: every operation goes straight to Win32 or the C runtime.
 
-#include "launcher/platform.h"
+#include "platform/platform.h"
 
-#include "launcher/append_to_file.h"
-#include "launcher/file_index.h"
+#include "platform/append_to_file.h"
+#include "platform/file_index.h"
 
 #include <io.h>
 
