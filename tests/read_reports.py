@@ -143,11 +143,14 @@ def judge(entry):
         judge_unfinished_unittest(entry)
     else:
         entry.problem = 'no report of its tests: the runner did not finish'
-    # Wine's words for a Windows program that died of an exception, with its address.
-    crash = re.search(r'wine: (Unhandled .*?)(?:, starting debugger\.\.\.)?$', out, re.M)
+    # Wine's words for a Windows program that died of an exception, with its address, or
+    # qemu's, where the emulated process died before Wine could say it.
+    crash = re.search(r'(?:wine: (Unhandled .*?)(?:, starting debugger\.\.\.)?'
+                      r'|^qemu: (uncaught target signal .*?)(?: - core dumped)?)$', out, re.M)
     if crash or entry.ended:
         entry.problem = '; '.join(filter(None, [
-            entry.ended, crash and f'crashed: {crash.group(1)}', entry.problem]))
+            entry.ended, crash and f'crashed: {crash.group(1) or crash.group(2)}',
+            entry.problem]))
     if not entry.problem and entry.cases == 0:
         entry.problem = 'ran no test'
     if not entry.problem and not entry.ctest_passed:

@@ -15,8 +15,9 @@ GTEST_IN_SWEEP = ('[==========] Running 2 tests from 1 test suite.\n[ RUN      ]
                   '[       OK ] A.b (5 ms)\n[ RUN      ] Sweep.c\n')
 UNITTEST_IN_CASE = ('test_a (test_launch.Launch.test_a) ... ok\n'
                     'test_b (test_launch.Launch.test_b)\nStarts twice. ... ')
-CRASH = ('wine: Unhandled page fault on write access to 00000000 at address 00401628 '
-         '(thread 0024), starting debugger...\n')
+CRASHES = {'Unhandled page fault on write access to 00000000 at address 00401628 (thread 0024)':
+           'wine: {}, starting debugger...\n',
+           'uncaught target signal 11 (Segmentation fault)': 'qemu: {} - core dumped\n'}
 
 
 class Verdict(unittest.TestCase):
@@ -64,11 +65,11 @@ class Verdict(unittest.TestCase):
                       '1 failed,', printed)
 
     def test_a_crash_names_the_exception_and_its_address(self):
-        code, printed = self.verdict({'fault_sweep': (False, GTEST_IN_SWEEP + CRASH)})
-        self.assertEqual(code, 1)
-        self.assertIn('FAILED fault_sweep: crashed: Unhandled page fault on write access to '
-                      '00000000 at address 00401628 (thread 0024); never finished Sweep.c',
-                      printed)
+        for crash, words in CRASHES.items():
+            output = GTEST_IN_SWEEP + words.format(crash)
+            code, printed = self.verdict({'fault_sweep': (False, output)})
+            self.assertEqual(code, 1)
+            self.assertIn(f'FAILED fault_sweep: crashed: {crash}; never finished Sweep.c', printed)
 
 
 if __name__ == '__main__':
