@@ -95,9 +95,10 @@ void InstallationLock::Take()
     const DWORD waited = platform::WaitForSingleObject(mutex, INSTALLATION_LOCK_WAIT_MS);
     const unsigned long took = AccountClock() - asked;
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-        Report("installation lock %s had after %lu ms%s", name_, took,
+        Report("installation lock %s had%s after %lu ms%s", name_, taken_ ? " again" : "", took,
                waited == WAIT_ABANDONED ? ", abandoned" : "");
         mutex_ = mutex;
+        taken_ = true;
         return;
     }
     if (waited == WAIT_TIMEOUT) {

@@ -36,6 +36,7 @@ public:
 private:
     char name_[64] = {};      // empty when no name could be made
     HANDLE mutex_ = nullptr;  // held; nullptr when the start goes on without the lock
+    bool taken_ = false;      // had once already, which the account says
 };
 
 #endif
