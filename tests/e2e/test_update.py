@@ -116,7 +116,7 @@ class UpdateHandOver(WineTestCase):
                 run, exit_codes = self.rush(app, 3, ('X:', windows_path(app))[:spellings],
                                             silent_dns=silence, env={
                                                 'VTCONSOLE_LOG': windows_path(account),
-                                                'VT_RUSH_GAP_MS': str(silence and 300)})
+                                                **({'VT_RUSH_GAP_MS': '300'} if silence else {})})
 
                 self.assertEqual(exit_codes, [0, 0, 0])
                 # Each line whole, and each process's lines from its start to its end.
