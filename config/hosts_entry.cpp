@@ -19,6 +19,17 @@ bool IsAsciiLetterOrDigit(unsigned char c)
 
 bool IsEntrySeparator(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
+// A reader of the hosts file may break lines at any control character (a bare carriage return,
+// a vertical tab, a form feed), and the rest of such a line would then read as an entry of its
+// own: in the comment, the name keeps every byte but those, which become blanks.
+void BlankControlCharacters(char* text, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (c < ' ' || c == 127) text[i] = ' ';
+    }
+}
+
 }  // namespace
 
 const char* EntryNameSource(const char* address, const char* connectionName)
@@ -43,6 +54,8 @@ bool ComposeHostsEntry(char* text, std::size_t size, const char* address, const 
     // Built in two bounded joins: the comment line, then the entry line after it.
     if (!JoinText(text, size, COMMENT_START, nameSource, COMMENT_END)) return false;
     const std::size_t commentLength = std::strlen(text);
+    BlankControlCharacters(text + sizeof COMMENT_START - 1,
+                           commentLength - (sizeof COMMENT_START - 1) - (sizeof COMMENT_END - 1));
     char* entry = text + commentLength;
     const std::size_t room = size - commentLength;
     if (!JoinText(entry, room, address, " ", entryName) || std::strlen(entry) + 1 >= room) {

@@ -35,7 +35,7 @@ bool BuildChildPath(char* buffer, std::size_t size, const char* source, const ch
     return JoinText(buffer, size, source, "\\", name);
 }
 
-bool IsDirectoryLink(const char* name)
+bool IsSelfOrParent(const char* name)
 {
     return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
 }

@@ -25,6 +25,6 @@ bool SearchPatternFits(std::size_t size, const char* source);
 bool BuildChildPath(char* buffer, std::size_t size, const char* source, const char* name);
 
 // True for the whole names "." and ".." only: "...", ".x" and "..x" are ordinary entries.
-bool IsDirectoryLink(const char* name);
+bool IsSelfOrParent(const char* name);
 
 #endif

@@ -3,12 +3,13 @@
 the tree is either in its new place or still below "patches", and the next start carries on."""
 
 import os
+import shutil
 import stat
 import unittest
 from pathlib import Path
 
 from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE,
-                     WineTestCase, make_installation, windows_path)
+                     WineTestCase, make_installation, read_account, windows_path)
 from update_support import inventory, write_file
 
 CLIENT_START = (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP)
@@ -111,6 +112,35 @@ class PatchTreeMerge(WineTestCase):
         (app / 'plugins').unlink()
         run = self.launch(app)
         self.assert_merged(run, app, tree)
+
+    def test_links_to_folders_outside_are_left_and_every_start_goes_on(self):
+        """Links that someone who can write the installation made, to folders outside it: in
+        the tree, deeper in it, in place of a folder of the application, and as the tree."""
+        outside, elsewhere = self.root / 'outside', self.root / 'elsewhere'
+        write_file(outside / 'precious.txt', 'precious')
+        write_file(outside / 'deeper/more.txt', 'more')
+        elsewhere.mkdir()
+        app = self.lay_out({'lib/vt-client.jar': 'new client', 'plugins/one.jar': 'one'})
+        os.symlink(outside, app / 'patches/linked')
+        os.symlink(outside, app / 'patches/lib/linked')
+        os.symlink(elsewhere, app / 'plugins')
+        before = inventory(outside)
+        account = self.root / 'VTConsole.log'
+        for _ in range(2):
+            run = self.launch(app, env={'VTCONSOLE_LOG': windows_path(account)})
+            self.assert_started(run)
+            self.assertEqual((app / 'lib/vt-client.jar').read_bytes(), b'new client')
+            self.assertEqual(inventory(outside), before)
+            self.assertEqual(inventory(elsewhere), {})
+            self.assertFalse((app / 'update.bat').exists())
+        self.assertEqual((app / 'patches/plugins/one.jar').read_bytes(), b'one')
+        self.assertIn('patch tree: patches\\lib\\linked is a link, left where it is',
+                      [text for _, text in read_account(account)])
+
+        shutil.rmtree(app / 'patches')
+        os.symlink(outside, app / 'patches')
+        self.assert_started(self.launch(app))
+        self.assertEqual(inventory(outside), before)
 
     def test_patches_as_a_plain_file_fails_every_start_and_touches_nothing(self):
         app = make_installation(self.root)

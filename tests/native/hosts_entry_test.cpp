@@ -32,10 +32,11 @@ TEST(HostsEntry, ComposesTheCommentAndTheEntryLine)
                   "\n# Automatically inserted by Veltrix Console for connection '10.0.0.5':\n"
                   "10.0.0.5 10-0-0-5.vt\n");
     }
-    // The comment carries the name as it is, also a line end it took in.
-    EXPECT_EQ(Entry("1.2", "a'b\n"),
-              "\n# Automatically inserted by Veltrix Console for connection 'a'b\n':\n"
-              "1.2 a-b-.vt\n");
+    // The comment carries the name as it is but for control characters, a line end it took in
+    // included, which would start a line of their own for some readers.
+    EXPECT_EQ(Entry("1.2", "a'b\r6.6.6.6 x #\v\f\x01\x1f\x7f\xe9\n"),
+              "\n# Automatically inserted by Veltrix Console for connection "
+              "'a'b 6.6.6.6 x #     \xe9 ':\n1.2 a-b-6-6-6-6-x---------.vt\n");
 }
 
 TEST(HostsEntry, RefusesATextBufferTooSmallRatherThanCuttingIt)

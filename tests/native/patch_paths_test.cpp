@@ -96,13 +96,13 @@ TEST(SearchPatternFits, AgreesWithTheBuilder)
     EXPECT_FALSE(SearchPatternFits(PATH_BUFFER, std::string(258, 's').c_str()));
 }
 
-TEST(IsDirectoryLink, StepsOverOnlyTheWholeNamesDotAndDotDot)
+TEST(IsSelfOrParent, StepsOverOnlyTheWholeNamesDotAndDotDot)
 {
-    EXPECT_TRUE(IsDirectoryLink("."));
-    EXPECT_TRUE(IsDirectoryLink(".."));
+    EXPECT_TRUE(IsSelfOrParent("."));
+    EXPECT_TRUE(IsSelfOrParent(".."));
     for (const char* name : {"...", ".x", "..x", "", "x.", ". "}) {
         SCOPED_TRACE(name);
-        EXPECT_FALSE(IsDirectoryLink(name));
+        EXPECT_FALSE(IsSelfOrParent(name));
     }
 }
 
