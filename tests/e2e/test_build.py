@@ -8,6 +8,7 @@ import subprocess
 import unittest
 
 import pe
+import pefile
 from harness import BUILD_DIR, LAUNCHER, SIZE_TARGETS, SOURCE_DIR
 
 SYSTEM_DLLS = {'kernel32.dll', 'user32.dll', 'advapi32.dll', 'ws2_32.dll', 'msvcrt.dll'}
@@ -34,6 +35,16 @@ class ReleaseExecutable(unittest.TestCase):
         self.assertEqual(self.image.magic, PE32)
         self.assertEqual(self.image.subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI)
         self.assertLessEqual({dll.lower() for dll in self.image.imported_dlls()}, SYSTEM_DLLS)
+
+    def test_is_hardened_as_scanners_check(self):
+        flags = self.image.pe.OPTIONAL_HEADER.DllCharacteristics
+        for flag in ('DYNAMIC_BASE', 'NX_COMPAT', 'NO_SEH'):
+            self.assertTrue(flags & pefile.DLL_CHARACTERISTICS[f'IMAGE_DLLCHARACTERISTICS_{flag}'],
+                            flag)
+        # The stack canaries' random source, linked in only where compiled code checks one.
+        self.assertIn((b'ADVAPI32.dll', b'SystemFunction036'),
+                      {(dll.dll, i.name) for dll in self.image.pe.DIRECTORY_ENTRY_IMPORT
+                       for i in dll.imports})
 
     def test_resources_are_the_icon_group_the_version_block_and_the_manifest(self):
         self.assertEqual(set(self.resources), {pe.RT_ICON, pe.RT_GROUP_ICON, pe.RT_VERSION,
