@@ -7,6 +7,9 @@ import unittest
 from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE, LAUNCHER,
                      WineTestCase, make_installation, read_account, windows_path)
 
+# Numeric hosts enough that starts which add their entries together, not in turn, add some twice.
+ADDRESSES = 1500
+
 
 class LaunchSequence(WineTestCase):
 
@@ -61,21 +64,33 @@ class LaunchSequence(WineTestCase):
 
     def test_starts_made_together_under_a_silent_name_server_wait_for_no_other_lookups(self):
         """A name server that never answers (a VPN that is down): three starts at once wait for
-        each other only for the work that the lock covers, never for the lookups."""
+        each other only for the work that the lock covers, never for the lookups. They end their
+        lookups together, and then take turns again: a list of many numeric hosts gets one
+        hosts entry per address, and stays whole."""
         app = make_installation(self.root)
         account = self.root / 'VTConsole.log'
+        addresses = [f'10.77.{i // 200}.{i % 200}' for i in range(ADDRESSES)]
+        listing = ''.join(f'<connection name="C{i}">\r\n<host>{address}</host>\r\n'
+                          f'</connection>\r\n' for i, address in enumerate(addresses)).encode()
+        (app / 'conf/connections.xml').write_bytes(listing)
+        hosts = self.prefix.hosts_file
+        self.addCleanup(hosts.write_bytes, hosts.read_bytes())
 
         run, exit_codes = self.rush(app, 3, env={'VTCONSOLE_LOG': windows_path(account)},
                                     silent_dns=2)
 
         self.assertEqual(exit_codes, [0, 0, 0])
         self.assertEqual(len(self.client_starts()), 3)
+        self.assertEqual((app / 'conf/connections.xml').read_bytes(), listing)
+        self.assertEqual(sorted(re.findall(r'^(10\.77\.\S+) ', hosts.read_text(), re.M)),
+                         sorted(addresses))
         account = read_account(account)
         lookups = [int(ms) for _, text in account for ms in re.findall(r'in (\d+) ms: geth', text)]
         self.assertEqual(len(lookups), 6)
         self.assertGreaterEqual(min(lookups), 1500, 'the name server answered')
+        # Taken again after the lookups, the lock is held while another start writes the list.
         waits = [int(ms) for _, text in account
-                 for ms in re.findall(r'^installation lock \S+ had.* after (\d+) ms', text)]
+                 for ms in re.findall(r'^installation lock \S+ had after (\d+) ms', text)]
         self.assertLess(max(waits), 1500, f"a start waited for another's lookups: {account}")
 
     def test_install_option_is_a_case_sensitive_substring_of_the_arguments(self):
