@@ -45,9 +45,9 @@ void StartUpdater()
     StartSuccessorAndExit(UPDATER_COMMAND);
 }
 
-// A copy is in the system's cache, not yet on disk: a power cut soon after could leave a
-// launcher of zeros or cut short, which cannot start at all. Not being able to flush it does not
-// stop the hand-over, though: the copy itself has succeeded.
+// A copy is in the system's cache, not yet on disk: a power cut soon after it has taken the
+// launcher's place could leave a launcher of zeros or cut short, which cannot start at all. Not
+// being able to flush it does not stop the hand-over, though: the copy itself has succeeded.
 void FlushToDisk(const char* path)
 {
     HANDLE file = platform::CreateFileA(path, GENERIC_WRITE,
@@ -61,33 +61,102 @@ void FlushToDisk(const char* path)
     platform::CloseHandle(file);
 }
 
+// A start of the old launcher keeps VTConsole.exe in use while it runs, and a running program
+// cannot be renamed over: Windows refuses that as access denied, as it refuses a read-only
+// launcher, which no wait mends. Opening the launcher for writing with no sharing, as a copy
+// over it would, tells the two apart: a sharing violation only while something holds it. Any
+// other answer is left to the rename, which then fails or succeeds on its own account.
+bool LauncherInUse()
+{
+    HANDLE file = platform::CreateFileA(LAUNCHER_FILE, GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        platform::CloseHandle(file);
+        return false;
+    }
+    if (platform::GetLastError() == ERROR_SHARING_VIOLATION) return true;
+    ReportFailure("taken as not in use: CreateFileA %s", LAUNCHER_FILE);
+    return false;
+}
+
+enum class ReplaceStep { Copy, InUseTest, Rename };
+
+void ReportNotReplaced(ReplaceStep step, int attempts, DWORD milliseconds)
+{
+    switch (step) {
+    case ReplaceStep::Copy:
+        ReportFailure("launcher not replaced, attempt %d after %lu ms: CopyFileA %s to %s",
+                      attempts, milliseconds, UPDATER_FILE, STAGED_LAUNCHER);
+        break;
+    case ReplaceStep::InUseTest:
+        ReportFailure("launcher not replaced, still in use at attempt %d after %lu ms: "
+                      "CreateFileA %s", attempts, milliseconds, LAUNCHER_FILE);
+        break;
+    case ReplaceStep::Rename:
+        ReportFailure("launcher not replaced, attempt %d after %lu ms: MoveFileExA %s to %s",
+                      attempts, milliseconds, STAGED_LAUNCHER, LAUNCHER_FILE);
+        break;
+    }
+}
+
+// VTConsole.exe is at every moment the old launcher whole or the new one whole, whatever ends
+// this process: the new launcher is written beside it and flushed to disk, and takes its place
+// in one rename, which is itself on disk before the new launcher starts. The copy is made
+// first, so that the rename follows at once on the test that the launcher is no longer in use.
 void ReplaceLauncher()
 {
     int attempts = 0;
+    bool written = false;
+    ReplaceStep step = ReplaceStep::Copy;
     const DWORD asked = AccountClock();
-    if (!RetryWhileInUse(&attempts, UPDATE_REPLACE_ATTEMPTS, [] {
-            return platform::CopyFileA(UPDATER_FILE, LAUNCHER_FILE, FALSE) != FALSE;
-        })) {
-        ReportFailure("launcher not replaced, attempt %d after %lu ms: CopyFileA %s to %s",
-                      attempts, AccountClock() - asked, UPDATER_FILE, LAUNCHER_FILE);
+    const bool replaced = RetryWhileInUse(&attempts, UPDATE_REPLACE_ATTEMPTS, [&] {
+        if (!written) {
+            if (!platform::CopyFileA(UPDATER_FILE, STAGED_LAUNCHER, FALSE)) return false;
+            FlushToDisk(STAGED_LAUNCHER);
+            written = true;
+            Report("%s copied to %s beside %s", UPDATER_FILE, STAGED_LAUNCHER, LAUNCHER_FILE);
+        }
+        step = ReplaceStep::InUseTest;
+        if (LauncherInUse()) return false;
+        step = ReplaceStep::Rename;
+        return platform::MoveFileExA(STAGED_LAUNCHER, LAUNCHER_FILE,
+                                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+    });
+    if (!replaced) {
+        ReportNotReplaced(step, attempts, AccountClock() - asked);
+        // Once, without a wait: what cannot be removed now, the next start's stage 3 removes.
+        if (!platform::DeleteFileA(STAGED_LAUNCHER) &&
+            platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
+            ReportFailure("left for the next start: DeleteFileA %s", STAGED_LAUNCHER);
+        }
         return;
     }
-    Report("%s copied over %s at attempt %d after %lu ms", UPDATER_FILE, LAUNCHER_FILE, attempts,
-           AccountClock() - asked);
-    FlushToDisk(LAUNCHER_FILE);
+    Report("%s renamed over %s at attempt %d after %lu ms", STAGED_LAUNCHER, LAUNCHER_FILE,
+           attempts, AccountClock() - asked);
     // The updater copy stays: it is running, and the new launcher removes it.
     StartSuccessorAndExit(LAUNCHER_COMMAND);
 }
 
-void RemoveUpdater()
+// Deletes what a hand-over left, under the retry rule; true when it is gone or was never there.
+bool RemoveLeftOver(const char* what, const char* file)
 {
     int attempts = 0;
     if (RetryWhileInUse(&attempts, UPDATE_RETRY_ATTEMPTS,
-                        [] { return platform::DeleteFileA(UPDATER_FILE) != FALSE; })) {
-        Report("updater copy %s removed at attempt %d", UPDATER_FILE, attempts);
-    } else {
-        ReportFailure("updater copy stays, attempt %d: DeleteFileA %s", attempts,
-                      UPDATER_FILE);
+                        [file] { return platform::DeleteFileA(file) != FALSE; })) {
+        Report("%s %s removed at attempt %d", what, file, attempts);
+        return true;
+    }
+    if (platform::GetLastError() == ERROR_FILE_NOT_FOUND) return true;
+    ReportFailure("%s stays, attempt %d: DeleteFileA %s", what, attempts, file);
+    return false;
+}
+
+// The new launcher beside the launcher only once the updater copy is gone: while the updater
+// copy still runs (it cannot be deleted then), it may be the one writing it.
+void RemoveUpdater()
+{
+    if (RemoveLeftOver("updater copy", UPDATER_FILE)) {
+        RemoveLeftOver("left-over new launcher", STAGED_LAUNCHER);
     }
 }
 

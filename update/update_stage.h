@@ -5,8 +5,8 @@
 //
 // The launcher replaces its own executable in three processes, one stage each:
 // the old launcher moves patches\VTConsole.exe to VTC_upd.exe and starts it (1), that updater
-// copy copies itself over VTConsole.exe and starts it (2), and the new launcher deletes the
-// updater copy (3) before its normal start goes on.
+// copy writes itself beside VTConsole.exe, renames that over it and starts it (2), and the new
+// launcher deletes the updater copy (3) before its normal start goes on.
 constexpr int UPDATE_STAGE_START_UPDATER = 1;
 constexpr int UPDATE_STAGE_REPLACE_LAUNCHER = 2;
 constexpr int UPDATE_STAGE_REMOVE_UPDATER = 3;
@@ -16,6 +16,10 @@ constexpr char PATCH_TREE[] = "patches";
 constexpr char PENDING_LAUNCHER[] = "patches\\VTConsole.exe";
 constexpr char UPDATER_FILE[] = "VTC_upd.exe";
 constexpr char LAUNCHER_FILE[] = "VTConsole.exe";
+// The new launcher as stage 2 writes it, beside the launcher, before it takes the launcher's
+// place in one rename. Not an executable's name: left by a stage 2 cut short, it can be started
+// by nobody, and stage 3 removes it.
+constexpr char STAGED_LAUNCHER[] = "VTConsole.tmp";
 
 // A file still held by the process that started us is retried this often, this far apart.
 constexpr int UPDATE_RETRY_ATTEMPTS = 10;
@@ -27,9 +31,10 @@ constexpr int UPDATE_REPLACE_ATTEMPTS = 60;
 
 // Runs one stage in the current directory, which is the application directory. Stages 1 and 2
 // end the process with exit code 0 when they succeed, so their return means failure; stage 3
-// always returns. Stage 3 deletes whatever updater copy it finds: after a hand-over that did not
-// finish, that drops the new launcher, and the start goes on with the old one rather than
-// trying a copy again that may never start. Any other number does nothing.
+// always returns. Stage 3 deletes whatever updater copy it finds, and then the new launcher
+// that a stage 2 cut short left beside the launcher: after a hand-over that did not finish,
+// that drops the new launcher, and the start goes on with the old one rather than trying a copy
+// again that may never start. Any other number does nothing.
 void RunUpdateStage(int stage);
 
 #endif

@@ -213,7 +213,7 @@ def private_resolution(directory, names, name_server, seconds=0):
             'sh', str(hosts), str(nsswitch), str(resolv)]
 
 
-def _process_carries(pid, needle):
+def _process_carries(pid, needle, program=b''):
     try:
         with open(f'/proc/{pid}/environ', 'rb') as environ:
             if needle not in environ.read().split(b'\0'):
@@ -223,7 +223,8 @@ def _process_carries(pid, needle):
     except OSError:
         return False
     # Wine's own services start with the first run of a prefix and outlive it.
-    return b'c:\\windows\\' not in arguments and b'wineserver' not in arguments
+    return (program in arguments and b'c:\\windows\\' not in arguments and
+            b'wineserver' not in arguments)
 
 
 def make_installation(root, client=True, launcher_name='VTConsole.exe'):

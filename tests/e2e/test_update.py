@@ -8,9 +8,12 @@ import shutil
 import subprocess
 import unittest
 import uuid
+from concurrent.futures import ThreadPoolExecutor, wait
 
 from harness import (CLIENT_COMMAND_LINE, CREATE_NEW_PROCESS_GROUP, FAILURE_MESSAGE, LAUNCHER,
                      RUN_TIMEOUT, WineTestCase, make_installation, read_account, windows_path)
+from harness import _process_carries
+from pe import PeFile
 from update_support import holding, inventory, new_launcher_bytes, write_file
 
 UPDATER_START = ('.\\VTC_upd.exe', CREATE_NEW_PROCESS_GROUP)
@@ -183,11 +186,13 @@ class UpdateHandOver(WineTestCase):
                     return at
             self.fail(f'no {"/".join(names)} with {fragments} in the trace')
 
-        tmp, xml, launcher = (f'{app.resolve()}/{name}' for name in
-                              ('conf/connections.tmp', 'conf/connections.xml', 'VTConsole.exe'))
+        tmp, xml, written, launcher = (f'{app.resolve()}/{name}' for name in (
+            'conf/connections.tmp', 'conf/connections.xml', 'VTConsole.tmp', 'VTConsole.exe'))
         flush = ('fsync', 'fdatasync')
         self.assertLess(first(flush, f'{tmp}>'), first(('rename',), f'{tmp}"', f'{xml}"'))
-        self.assertLess(first(flush, f'{launcher}>'), first(('execve',), '".\\\\VTConsole.exe"'))
+        replaced = first(('rename',), f'{written}"', f'{launcher}"')
+        self.assertLess(first(flush, f'{written}>'), replaced)
+        self.assertLess(replaced, first(('execve',), '".\\\\VTConsole.exe"'))
 
     def test_updater_waits_for_a_launcher_held_about_two_seconds(self):
         app = make_installation(self.root)
@@ -262,6 +267,34 @@ class UpdateHandOver(WineTestCase):
 
         run = self.launch(app)
         self.assert_old_launcher_took_the_update_but_itself(run, app, old)
+
+    def test_updater_copy_ended_while_it_writes_leaves_a_launcher_that_starts(self):
+        """A shutdown during the copy of a large new launcher leaves a launcher that starts."""
+        app, section = make_installation(self.root), self.root / 'section'
+        old, image, needle = LAUNCHER.read_bytes(), PeFile(LAUNCHER.read_bytes()), uuid.uuid4().hex
+        section.write_bytes(bytes(150 << 20))  # in the image: the launcher runs only whole
+        subprocess.run(['i686-w64-mingw32-objcopy', '--add-section', f'.large={section}',
+                        '--set-section-flags', '.large=contents,alloc,load,readonly,data',
+                        '--change-section-vma', f'.large={image.image_base + image.image_size:#x}',
+                        LAUNCHER, app / 'VTC_upd.exe'], check=True)
+
+        def partly_written():  # a copy of the new launcher begun and not finished
+            return any(len(old) < entry.stat().st_size < 150 << 20
+                       for entry in app.iterdir() if entry.name != 'VTC_upd.exe')
+        with ThreadPoolExecutor() as pool:
+            first = pool.submit(self.launch, app, program='VTC_upd.exe', env={'VT_E2E_END': needle})
+            while not (partly_written() or wait([first], 0.002).done):
+                pass
+            updater = [pid for pid in os.listdir('/proc') if _process_carries(
+                pid, f'VT_E2E_END={needle}'.encode(), b'vtc_upd.exe')]
+            subprocess.run(['kill', '-9', *updater])  # as a shutdown ends it
+            self.assertTrue(updater, 'the updater copy was never seen writing')
+            first.result()
+
+        run = self.launch(app)
+        self.assertEqual((run.exit_code, run.message_boxes), (0, []))
+        self.assert_client_started_once(app)
+        self.assertEqual([e.name for e in app.iterdir() if e.is_file()], ['VTConsole.exe'])
 
     def test_updater_copy_that_cannot_be_deleted_does_not_stop_the_client(self):
         app = make_installation(self.root)

@@ -194,6 +194,7 @@ protected:
     {
         EXPECT_EQ(ReadFile("VTConsole.exe"), launcher);
         EXPECT_FALSE(FileExists("VTC_upd.exe"));
+        EXPECT_FALSE(FileExists("VTConsole.tmp"));
         EXPECT_FALSE(DirectoryExists("patches"));
         for (const auto& [name, content] : TreeFiles()) EXPECT_EQ(ReadFile(name), content);
         EXPECT_EQ(ReadFile("conf\\connections.xml"), NewList());

@@ -78,7 +78,8 @@ TEST_F(UpdateStage, StartUpdaterNeverRetriesTheMove)
     EXPECT_FALSE(FileExists("VTC_upd.exe"));
 }
 
-// The new launcher is flushed to disk before it starts; a flush that fails still hands over.
+// The new launcher is written beside the launcher, flushed and renamed over it before it starts;
+// a flush that fails still hands over, as does an in-use test that fails with another error.
 TEST_F(UpdateStage, ReplaceLauncherCopiesFlushesKeepsTheUpdaterAndHandsOver)
 {
     using fault::Op;
@@ -99,10 +100,13 @@ TEST_F(UpdateStage, ReplaceLauncherCopiesFlushesKeepsTheUpdaterAndHandsOver)
 
         EXPECT_EQ(ReadFile("VTConsole.exe"), "new launcher");
         EXPECT_EQ(ReadFile("VTC_upd.exe"), "new launcher");
+        EXPECT_EQ(fault::MoveFlags(), std::vector<unsigned long>{MOVEFILE_REPLACE_EXISTING |
+                                                                 MOVEFILE_WRITE_THROUGH});
         if (failing == Op::Count) {
             EXPECT_EQ(fault::CallOrder(),
                       (std::vector<Op>{Op::CopyFileA, Op::CreateFileA, Op::FlushFileBuffers,
-                                       Op::CloseHandle, Op::CreateProcessA, Op::CloseHandle,
+                                       Op::CloseHandle, Op::CreateFileA, Op::CloseHandle,
+                                       Op::MoveFileExA, Op::CreateProcessA, Op::CloseHandle,
                                        Op::CloseHandle}));
         }
     }
@@ -137,8 +141,8 @@ TEST_F(UpdateStage, StageWhoseSuccessorCannotStartReturnsWithTheFilesItMoved)
     }
 }
 
-// Stage 2's copy and stage 3's deletion wait only for a file in use: the copy at most sixty
-// times, as long as starts wait for each other, the deletion ten.
+// Stage 2's replacement and stage 3's deletions (the new launcher beside the launcher once the
+// updater copy is gone) wait only for a file in use: sixty times, as starts wait, and ten.
 TEST_F(UpdateStage, RetriesOnlySharingViolationsWaitingAfterEach)
 {
     struct Case {
@@ -162,10 +166,12 @@ TEST_F(UpdateStage, RetriesOnlySharingViolationsWaitingAfterEach)
          ERROR_ACCESS_DENIED, 1, 0, false},
         {"copy onto a full disk", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::CopyFileA, UINT_MAX,
          ERROR_DISK_FULL, 1, 0, false},
+        {"rename denied", UPDATE_STAGE_REPLACE_LAUNCHER, fault::Op::MoveFileExA, UINT_MAX,
+         ERROR_ACCESS_DENIED, 1, 0, false},
         {"deletion in use throughout", UPDATE_STAGE_REMOVE_UPDATER, fault::Op::DeleteFileA,
          UINT_MAX, ERROR_SHARING_VIOLATION, 10, 10, false},
         {"deletion in use twice", UPDATE_STAGE_REMOVE_UPDATER, fault::Op::DeleteFileA, 2,
-         ERROR_SHARING_VIOLATION, 3, 2, true},
+         ERROR_SHARING_VIOLATION, 4, 2, true},  // the fourth deletes the copy beside
         {"deletion of a running updater", UPDATE_STAGE_REMOVE_UPDATER, fault::Op::DeleteFileA,
          UINT_MAX, ERROR_ACCESS_DENIED, 1, 0, false},
     };
@@ -176,6 +182,7 @@ TEST_F(UpdateStage, RetriesOnlySharingViolationsWaitingAfterEach)
         fault::FailCalls(c.op, 1, c.failures, c.error);
         WriteFile("VTConsole.exe", "old launcher");
         WriteFile("VTC_upd.exe", "new launcher");
+        WriteFile("VTConsole.tmp", "new launcher cut short");
 
         const Outcome outcome = RunStage(c.stage);
 
@@ -192,6 +199,7 @@ TEST_F(UpdateStage, RetriesOnlySharingViolationsWaitingAfterEach)
             EXPECT_TRUE(fault::ProcessStarts().empty());
             EXPECT_EQ(FileExists("VTC_upd.exe"), !c.done);
         }
+        EXPECT_EQ(FileExists("VTConsole.tmp"), c.stage == UPDATE_STAGE_REMOVE_UPDATER && !c.done);
     }
 }
 
@@ -203,7 +211,7 @@ TEST_F(UpdateStage, RemoveUpdaterDeletesTheCopyAndTouchesNothingElse)
 
     EXPECT_FALSE(RunStage(UPDATE_STAGE_REMOVE_UPDATER).exited);
 
-    EXPECT_EQ(fault::CallOrder(), std::vector<fault::Op>{fault::Op::DeleteFileA});
+    EXPECT_EQ(fault::CallOrder(), std::vector<fault::Op>(2, fault::Op::DeleteFileA));
     EXPECT_FALSE(FileExists("VTC_upd.exe"));
     EXPECT_EQ(ReadFile("VTConsole.exe"), "old launcher");
     EXPECT_EQ(ReadFile("patches\\VTConsole.exe"), "newer launcher");
