@@ -50,12 +50,11 @@ Merge EnterDestination(const char* source, const char* path)
         ReportFailure("patch tree: CreateDirectoryA %s", path);
         return Merge::Failed;
     }
+    // Where its attributes cannot be read, the entry there is taken for the folder, as always.
     const DWORD existing = platform::GetFileAttributesA(path);
     if (existing == INVALID_FILE_ATTRIBUTES) {
-        ReportFailure("patch tree: GetFileAttributesA %s", path);
-        return Merge::Failed;
-    }
-    if (IsLink(existing)) {
+        ReportFailure("patch tree: taken for a folder: GetFileAttributesA %s", path);
+    } else if (IsLink(existing)) {
         Report("patch tree: %s stays, its place %s is a link", source, path);
         return Merge::Stays;
     }
