@@ -79,11 +79,22 @@ bool LauncherInUse()
     return false;
 }
 
-enum class ReplaceStep { Copy, InUseTest, Rename };
+// True when the copy beside the launcher is gone, or was never there.
+bool DeleteStagedLauncher()
+{
+    return platform::DeleteFileA(STAGED_LAUNCHER) ||
+           platform::GetLastError() == ERROR_FILE_NOT_FOUND;
+}
+
+enum class ReplaceStep { Clear, Copy, InUseTest, Rename };
 
 void ReportNotReplaced(ReplaceStep step, int attempts, DWORD milliseconds)
 {
     switch (step) {
+    case ReplaceStep::Clear:
+        ReportFailure("launcher not replaced, attempt %d after %lu ms: DeleteFileA %s",
+                      attempts, milliseconds, STAGED_LAUNCHER);
+        break;
     case ReplaceStep::Copy:
         ReportFailure("launcher not replaced, attempt %d after %lu ms: CopyFileA %s to %s",
                       attempts, milliseconds, UPDATER_FILE, STAGED_LAUNCHER);
@@ -107,11 +118,17 @@ void ReplaceLauncher()
 {
     int attempts = 0;
     bool written = false;
-    ReplaceStep step = ReplaceStep::Copy;
+    ReplaceStep step = ReplaceStep::Clear;
     const DWORD asked = AccountClock();
     const bool replaced = RetryWhileInUse(&attempts, UPDATE_REPLACE_ATTEMPTS, [&] {
         if (!written) {
-            if (!platform::CopyFileA(UPDATER_FILE, STAGED_LAUNCHER, FALSE)) return false;
+            // Only into a file of its own: whatever has the copy's name already (what a copy cut
+            // short left, a link, a second name of a file elsewhere) is removed first, which on
+            // Windows removes that name alone, and the copy makes its file new or fails.
+            step = ReplaceStep::Clear;
+            if (!DeleteStagedLauncher()) return false;
+            step = ReplaceStep::Copy;
+            if (!platform::CopyFileA(UPDATER_FILE, STAGED_LAUNCHER, TRUE)) return false;
             FlushToDisk(STAGED_LAUNCHER);
             written = true;
             Report("%s copied to %s beside %s", UPDATER_FILE, STAGED_LAUNCHER, LAUNCHER_FILE);
@@ -125,8 +142,7 @@ void ReplaceLauncher()
     if (!replaced) {
         ReportNotReplaced(step, attempts, AccountClock() - asked);
         // Once, without a wait: what cannot be removed now, the next start's stage 3 removes.
-        if (!platform::DeleteFileA(STAGED_LAUNCHER) &&
-            platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
+        if (!DeleteStagedLauncher()) {
             ReportFailure("left for the next start: DeleteFileA %s", STAGED_LAUNCHER);
         }
         return;

@@ -42,6 +42,11 @@ class UpdateHandOver(WineTestCase):
         write_file(app / 'patches/lib/ext/plugin.jar', 'plugin')
         write_file(app / 'update.bat', '@rem applied by the updater')
         before = inventory(app)
+        # Someone put a second name of a file outside beside the launcher, under the name of
+        # the copy written there: the copy must never be written into it.
+        outside = self.root / 'system.dll'
+        write_file(outside, 'system')
+        os.link(outside, app / 'VTConsole.tmp')
         account = self.root / 'support' / 'VTConsole.log'
         account.parent.mkdir()
 
@@ -69,6 +74,7 @@ class UpdateHandOver(WineTestCase):
         self.assert_client_started_once(app)
         # Stage 2 may meet the old launcher still running, and waits for it.
         self.assert_waited_only_in_whole_seconds(run, 9)
+        self.assertEqual(outside.read_bytes(), b'system')
 
         after = inventory(app)
         self.assertEqual(after.pop('VTConsole.exe'), new)

@@ -104,10 +104,10 @@ TEST_F(UpdateStage, ReplaceLauncherCopiesFlushesKeepsTheUpdaterAndHandsOver)
                                                                  MOVEFILE_WRITE_THROUGH});
         if (failing == Op::Count) {
             EXPECT_EQ(fault::CallOrder(),
-                      (std::vector<Op>{Op::CopyFileA, Op::CreateFileA, Op::FlushFileBuffers,
-                                       Op::CloseHandle, Op::CreateFileA, Op::CloseHandle,
-                                       Op::MoveFileExA, Op::CreateProcessA, Op::CloseHandle,
-                                       Op::CloseHandle}));
+                      (std::vector<Op>{Op::DeleteFileA, Op::CopyFileA, Op::CreateFileA,
+                                       Op::FlushFileBuffers, Op::CloseHandle, Op::CreateFileA,
+                                       Op::CloseHandle, Op::MoveFileExA, Op::CreateProcessA,
+                                       Op::CloseHandle, Op::CloseHandle}));
         }
     }
 }
