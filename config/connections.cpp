@@ -8,6 +8,7 @@
 
 namespace {
 
+constexpr char CONFIGURATION_FOLDER[] = "conf";
 constexpr char CONNECTION_LIST[] = "conf\\connections.xml";
 constexpr char DEFAULT_CONNECTION_LIST[] = "conf\\default-connections.xml";
 constexpr char TEMPORARY_LIST[] = "conf\\connections.tmp";
@@ -46,8 +47,21 @@ void RewriteConnections()
     if (MakeConnectionList()) RewriteConnectionList(LookUpKnownServers());
 }
 
+bool ConfigurationFolderIsLink(const char* file)
+{
+    // Attributes that cannot be read are left to the steps themselves, as before.
+    const DWORD attributes = platform::GetFileAttributesA(CONFIGURATION_FOLDER);
+    if (attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        return false;
+    }
+    Report("%s left alone: %s is a link", file, CONFIGURATION_FOLDER);
+    return true;
+}
+
 bool MakeConnectionList()
 {
+    if (ConfigurationFolderIsLink(CONNECTION_LIST)) return false;
     // Made from its default only where it is missing: an existing list makes the copy fail.
     if (!platform::CopyFileA(DEFAULT_CONNECTION_LIST, CONNECTION_LIST, TRUE) && AccountOn() &&
         platform::GetLastError() != ERROR_FILE_EXISTS) {
@@ -78,6 +92,8 @@ ServerLookups LookUpKnownServers()
 
 void RewriteConnectionList(const ServerLookups& servers)
 {
+    // Looked at again: the folder may have been put in place of conf\ during the lookups.
+    if (ConfigurationFolderIsLink(CONNECTION_LIST)) return;
     // Read again: the list may have been rewritten by another start while the names were
     // looked up.
     FILE* source = platform::OpenTextFile(CONNECTION_LIST, "r");

@@ -21,6 +21,11 @@ void RewriteConnections();
 // then are the servers looked up and the list rewritten.
 bool MakeConnectionList();
 
+// True, told to the account for the file named, when conf\ is a link (a junction, which any
+// user can make, or a symbolic link): the lists there are then neither made nor rewritten, since
+// this start's rights would reach wherever it leads.
+bool ConfigurationFolderIsLink(const char* file);
+
 // Whether the names of the main server and of the demo server resolve, looked up in that order.
 struct ServerLookups {
     bool mainResolved = false;

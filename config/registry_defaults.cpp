@@ -1,5 +1,6 @@
 #include "config/registry_defaults.h"
 
+#include "config/connections.h"
 #include "platform/account.h"
 #include "platform/platform.h"
 
@@ -75,7 +76,8 @@ void EnableUrlCredentials()
 void ApplyClientPreferenceDefaults()
 {
     // Made from its default only where it is missing: an existing list makes the copy fail.
-    if (!platform::CopyFileA(DEFAULT_SERVICE_LIST, SERVICE_LIST, TRUE) && AccountOn() &&
+    if (!ConfigurationFolderIsLink(SERVICE_LIST) &&
+        !platform::CopyFileA(DEFAULT_SERVICE_LIST, SERVICE_LIST, TRUE) && AccountOn() &&
         platform::GetLastError() != ERROR_FILE_EXISTS) {
         ReportFailure("CopyFileA %s to %s", DEFAULT_SERVICE_LIST, SERVICE_LIST);
     }

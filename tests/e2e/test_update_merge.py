@@ -115,7 +115,8 @@ class PatchTreeMerge(WineTestCase):
 
     def test_links_to_folders_outside_are_left_and_every_start_goes_on(self):
         """Links that someone who can write the installation made, to folders outside it: in
-        the tree, deeper in it, in place of a folder of the application, and as the tree."""
+        the tree, deeper in it, in place of a folder of the application, as the tree, and as
+        the configuration's folder."""
         outside, elsewhere = self.root / 'outside', self.root / 'elsewhere'
         write_file(outside / 'precious.txt', 'precious')
         write_file(outside / 'deeper/more.txt', 'more')
@@ -124,7 +125,9 @@ class PatchTreeMerge(WineTestCase):
         os.symlink(outside, app / 'patches/linked')
         os.symlink(outside, app / 'patches/lib/linked')
         os.symlink(elsewhere, app / 'plugins')
-        before = inventory(outside)
+        shutil.move(app / 'conf', self.root / 'conf')
+        os.symlink(self.root / 'conf', app / 'conf')
+        before, configuration = inventory(outside), inventory(self.root / 'conf')
         account = self.root / 'VTConsole.log'
         for _ in range(2):
             run = self.launch(app, env={'VTCONSOLE_LOG': windows_path(account)})
@@ -132,6 +135,7 @@ class PatchTreeMerge(WineTestCase):
             self.assertEqual((app / 'lib/vt-client.jar').read_bytes(), b'new client')
             self.assertEqual(inventory(outside), before)
             self.assertEqual(inventory(elsewhere), {})
+            self.assertEqual(inventory(self.root / 'conf'), configuration)
             self.assertFalse((app / 'update.bat').exists())
         self.assertEqual((app / 'patches/plugins/one.jar').read_bytes(), b'one')
         self.assertIn('patch tree: patches\\lib\\linked is a link, left where it is',
