@@ -107,9 +107,16 @@ void RewriteConnectionList(const ServerLookups& servers)
     scan.demoResolved = servers.demoResolved;
     FILE* copy = nullptr;
     if (scan.mainResolved || scan.demoResolved) {
-        copy = platform::OpenTextFile(TEMPORARY_LIST, "w");
+        // Written only into a file of its own: what has the copy's name already (what a start
+        // cut short left, a link, a second name of a file elsewhere) is removed first, which on
+        // Windows removes that name alone.
+        if (!platform::DeleteFileA(TEMPORARY_LIST) && AccountOn() &&
+            platform::GetLastError() != ERROR_FILE_NOT_FOUND) {
+            ReportFailure("DeleteFileA %s", TEMPORARY_LIST);
+        }
+        copy = platform::CreateNewTextFile(TEMPORARY_LIST);
         if (copy == nullptr) {
-            ReportFailure("connection list not rewritten: fopen %s", TEMPORARY_LIST);
+            ReportFailure("connection list not rewritten: _open %s", TEMPORARY_LIST);
         }
     }
 

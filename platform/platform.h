@@ -99,6 +99,9 @@ int WSACleanup();
 
 // Text files through the C runtime's streams, in the platform's text mode (CR LF on disk).
 FILE* OpenTextFile(const char* path, const char* mode);
+// A text file made new for writing (_open with _O_EXCL, as _fdopen "w"): nullptr when the name
+// is taken already, whatever by.
+FILE* CreateNewTextFile(const char* path);
 // One line piece of at most size - 1 characters, as fgets; nullptr at the end or on an error.
 char* ReadLinePiece(char* buffer, int size, FILE* file);
 // Writes text as fputs; false when it was not written whole.

@@ -4,6 +4,7 @@
 
 #include "platform/append_to_file.h"
 #include "platform/file_index.h"
+#include "platform/new_text_file.h"
 
 #include <io.h>
 
@@ -193,6 +194,7 @@ hostent* gethostbyname(const char* name) { return ::gethostbyname(name); }
 int WSACleanup() { return ::WSACleanup(); }
 
 FILE* OpenTextFile(const char* path, const char* mode) { return std::fopen(path, mode); }
+FILE* CreateNewTextFile(const char* path) { return CreateNewTextFileWithCrt(path); }
 
 char* ReadLinePiece(char* buffer, int size, FILE* file)
 {

@@ -86,28 +86,20 @@ bool DeleteStagedLauncher()
            platform::GetLastError() == ERROR_FILE_NOT_FOUND;
 }
 
+// The steps of the replacement, each as the account names the call that failed in it, and on
+// which files (the names of update_stage.h).
 enum class ReplaceStep { Clear, Copy, InUseTest, Rename };
+constexpr char REPLACE_STEP_CALLS[][44] = {
+    "DeleteFileA VTConsole.tmp",
+    "CopyFileA VTC_upd.exe to VTConsole.tmp",
+    "CreateFileA VTConsole.exe",
+    "MoveFileExA VTConsole.tmp to VTConsole.exe",
+};
 
 void ReportNotReplaced(ReplaceStep step, int attempts, DWORD milliseconds)
 {
-    switch (step) {
-    case ReplaceStep::Clear:
-        ReportFailure("launcher not replaced, attempt %d after %lu ms: DeleteFileA %s",
-                      attempts, milliseconds, STAGED_LAUNCHER);
-        break;
-    case ReplaceStep::Copy:
-        ReportFailure("launcher not replaced, attempt %d after %lu ms: CopyFileA %s to %s",
-                      attempts, milliseconds, UPDATER_FILE, STAGED_LAUNCHER);
-        break;
-    case ReplaceStep::InUseTest:
-        ReportFailure("launcher not replaced, still in use at attempt %d after %lu ms: "
-                      "CreateFileA %s", attempts, milliseconds, LAUNCHER_FILE);
-        break;
-    case ReplaceStep::Rename:
-        ReportFailure("launcher not replaced, attempt %d after %lu ms: MoveFileExA %s to %s",
-                      attempts, milliseconds, STAGED_LAUNCHER, LAUNCHER_FILE);
-        break;
-    }
+    ReportFailure("launcher not replaced, attempt %d after %lu ms: %s", attempts, milliseconds,
+                  REPLACE_STEP_CALLS[static_cast<int>(step)]);
 }
 
 // VTConsole.exe is at every moment the old launcher whole or the new one whole, whatever ends

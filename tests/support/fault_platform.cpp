@@ -3,6 +3,7 @@
 #include "tests/support/fault_platform.h"
 
 #include "platform/append_to_file.h"
+#include "platform/new_text_file.h"
 #include "platform/file_index.h"
 
 #include <io.h>
@@ -182,7 +183,7 @@ const char* OperationName(Op op)
         "RegQueryValueExA", "RegSetValueExA", "WSAStartup", "gethostbyname", "fopen", "fgets",
         "fputs", "fclose", "CreateFileA", "NtQueryInformationFile", "FlushFileBuffers",
         "_commit", "CreateMutexA", "ReleaseMutex", "LCMapStringA", "GetFileAttributesExA",
-        "AppendToFile"};
+        "AppendToFile", "_open"};
     static_assert(sizeof names / sizeof names[0] == static_cast<int>(Op::Count), "every name");
     return names[static_cast<int>(op)];
 }
@@ -589,6 +590,11 @@ int WSACleanup() { return ::WSACleanup(); }
 FILE* OpenTextFile(const char* path, const char* mode)
 {
     return Fails(Op::OpenTextFile) ? nullptr : std::fopen(path, mode);
+}
+
+FILE* CreateNewTextFile(const char* path)
+{
+    return Fails(Op::CreateNewTextFile) ? nullptr : CreateNewTextFileWithCrt(path);
 }
 
 char* ReadLinePiece(char* buffer, int size, FILE* file)

@@ -37,7 +37,7 @@ enum class Op {
     RegSetValueExA, WSAStartup, gethostbyname, OpenTextFile, ReadLinePiece, WriteText,
     CloseTextFile, CreateFileA, GetFileIndex,
     FlushFileBuffers, FlushTextFile, CreateMutexA, ReleaseMutex, LCMapStringA,
-    GetFileAttributesExA, AppendToFile,
+    GetFileAttributesExA, AppendToFile, CreateNewTextFile,
     Count
 };
 

@@ -53,13 +53,17 @@ protected:
     ScratchSystemRoot systemRoot{scratch};
 };
 
+// The copy is written into a file of its own, never through a name someone left in its place.
 TEST_F(RewriteConnectionsTest, RewritesInTextModeAndKeepsAnOpenLastLine)
 {
     WriteFile(LIST, SERVER_LIST);
     fault::ResolveHostNames({MAIN_SERVER.hostName});
+    WriteFile("system.ini", "system");
+    ASSERT_TRUE(::CreateHardLinkA(TEMPORARY.c_str(), "system.ini", nullptr));
 
     RewriteConnections();
 
+    EXPECT_EQ(ReadFile("system.ini"), "system");
     EXPECT_EQ(ReadFile(LIST), SERVER_LIST_REWRITTEN);
     EXPECT_FALSE(FileExists(TEMPORARY));
     EXPECT_EQ(Hosts(), PLANT_ENTRY);
@@ -88,7 +92,8 @@ TEST_F(RewriteConnectionsTest, ListWithoutServerAddressesKeepsItsBytesAndTimeSta
     EXPECT_EQ(::CompareFileTime(&old, &after), 0);
     EXPECT_FALSE(FileExists(TEMPORARY));
     // The list, read before the lookups and again after them, and its temporary copy.
-    EXPECT_EQ(fault::Calls(fault::Op::OpenTextFile), 3u);
+    EXPECT_EQ(fault::Calls(fault::Op::OpenTextFile), 2u);
+    EXPECT_EQ(fault::Calls(fault::Op::CreateNewTextFile), 1u);
 }
 
 TEST_F(RewriteConnectionsTest, MakesTheListFromItsDefaultOnlyWhenItIsMissing)
@@ -189,7 +194,7 @@ TEST_F(RewriteConnectionsTest, TemporaryCopyThatCannotBeMadeStillGivesHostsEntri
 {
     WriteFile(LIST, SERVER_LIST);
     fault::ResolveHostNames({MAIN_SERVER.hostName});
-    fault::FailCalls(fault::Op::OpenTextFile, 3, 1, ERROR_ACCESS_DENIED);
+    fault::FailCalls(fault::Op::CreateNewTextFile, 1, 1, ERROR_ACCESS_DENIED);
 
     RewriteConnections();
 
