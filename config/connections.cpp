@@ -49,12 +49,13 @@ void RewriteConnections()
 
 bool ConfigurationFolderIsLink(const char* file)
 {
-    // Attributes that cannot be read are left to the steps themselves, as before.
     const DWORD attributes = platform::GetFileAttributesA(CONFIGURATION_FOLDER);
-    if (attributes == INVALID_FILE_ATTRIBUTES ||
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // Left to the steps themselves, as before: a folder that is missing fails them.
+        ReportFailure("%s: GetFileAttributesA %s", file, CONFIGURATION_FOLDER);
         return false;
     }
+    if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return false;
     Report("%s left alone: %s is a link", file, CONFIGURATION_FOLDER);
     return true;
 }
