@@ -12,40 +12,41 @@
 
 namespace platform {
 
-DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
 {
     return ::GetModuleFileNameA(module, buffer, size);
 }
 
-BOOL SetCurrentDirectoryA(LPCSTR path) { return ::SetCurrentDirectoryA(path); }
-DWORD GetLastError() { return ::GetLastError(); }
-void SetLastError(DWORD error) { ::SetLastError(error); }
-void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) { return ::SetCurrentDirectoryA(path); }
+DWORD WINAPI GetLastError() { return ::GetLastError(); }
+void WINAPI SetLastError(DWORD error) { ::SetLastError(error); }
+void WINAPI Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
 
-BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
-                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
-                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
-                    LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
-                    LPPROCESS_INFORMATION processInformation)
+BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                           LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                           DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
+                           LPSTARTUPINFOA startupInfo,
+                           LPPROCESS_INFORMATION processInformation)
 {
     return ::CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes,
                             inheritHandles, creationFlags, environment, currentDirectory,
                             startupInfo, processInformation);
 }
 
-DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
     return ::WaitForSingleObject(handle, milliseconds);
 }
 
-BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
 {
     return ::GetExitCodeProcess(process, exitCode);
 }
 
-BOOL CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
+BOOL WINAPI CloseHandle(HANDLE handle) { return ::CloseHandle(handle); }
 void ExitProcess(UINT exitCode) { ::ExitProcess(exitCode); }
-DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+DWORD WINAPI GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
 {
@@ -60,138 +61,140 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
     return show != nullptr ? show(owner, text, caption, style) : 0;
 }
 
-HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData)
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData)
 {
     return ::FindFirstFileA(pattern, findData);
 }
 
-BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData)
+BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData)
 {
     return ::FindNextFileA(find, findData);
 }
 
-BOOL FindClose(HANDLE find) { return ::FindClose(find); }
-DWORD GetFileAttributesA(LPCSTR path) { return ::GetFileAttributesA(path); }
+BOOL WINAPI FindClose(HANDLE find) { return ::FindClose(find); }
+DWORD WINAPI GetFileAttributesA(LPCSTR path) { return ::GetFileAttributesA(path); }
 
-BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes)
 {
     return ::SetFileAttributesA(path, attributes);
 }
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES securityAttributes)
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES securityAttributes)
 {
     return ::CreateDirectoryA(path, securityAttributes);
 }
 
-BOOL RemoveDirectoryA(LPCSTR path) { return ::RemoveDirectoryA(path); }
+BOOL WINAPI RemoveDirectoryA(LPCSTR path) { return ::RemoveDirectoryA(path); }
 
-BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags)
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags)
 {
     return ::MoveFileExA(existing, target, flags);
 }
 
-BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists)
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists)
 {
     return ::CopyFileA(existing, target, failIfExists);
 }
 
-BOOL DeleteFileA(LPCSTR path) { return ::DeleteFileA(path); }
+BOOL WINAPI DeleteFileA(LPCSTR path) { return ::DeleteFileA(path); }
 
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
-                   DWORD disposition, DWORD flags, HANDLE templateFile)
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                          HANDLE templateFile)
 {
     return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
 }
 
 BOOL GetFileIndex(HANDLE file, ULONGLONG* index) { return GetFileIndexFromNtdll(file, index); }
 
-HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
+HANDLE WINAPI CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {
     return ::CreateToolhelp32Snapshot(flags, processId);
 }
 
-BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry)
+BOOL WINAPI Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry)
 {
     return ::Process32First(snapshot, entry);
 }
 
-BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
+BOOL WINAPI Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
 {
     return ::Process32Next(snapshot, entry);
 }
 
-BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
+BOOL WINAPI Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
 {
     return ::Module32First(snapshot, entry);
 }
 
-HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId)
+HANDLE WINAPI OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId)
 {
     return ::OpenProcess(access, inheritHandle, processId);
 }
 
-BOOL QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR path, PDWORD size)
+BOOL WINAPI QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR path, PDWORD size)
 {
     return ::QueryFullProcessImageNameW(process, flags, path, size);
 }
 
-DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
 {
     return ::GetModuleFileNameW(module, buffer, size);
 }
 
-BOOL Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry)
+BOOL WINAPI Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry)
 {
     return ::Module32FirstW(snapshot, entry);
 }
 
-DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size)
+DWORD WINAPI GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size)
 {
     return ::GetShortPathNameW(longPath, shortPath, size);
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR narrow,
-                        int narrowSize, LPCSTR defaultCharacter, LPBOOL usedDefaultCharacter)
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength,
+                               LPSTR narrow, int narrowSize, LPCSTR defaultCharacter,
+                               LPBOOL usedDefaultCharacter)
 {
     return ::WideCharToMultiByte(codePage, flags, wide, wideLength, narrow, narrowSize,
                                  defaultCharacter, usedDefaultCharacter);
 }
 
-HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES securityAttributes, BOOL initialOwner, LPCSTR name)
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES securityAttributes, BOOL initialOwner, LPCSTR name)
 {
     return ::CreateMutexA(securityAttributes, initialOwner, name);
 }
 
-BOOL ReleaseMutex(HANDLE mutex) { return ::ReleaseMutex(mutex); }
+BOOL WINAPI ReleaseMutex(HANDLE mutex) { return ::ReleaseMutex(mutex); }
 
-int LCMapStringA(LCID locale, DWORD flags, LPCSTR source, int sourceLength, LPSTR destination,
-                 int destinationSize)
+int WINAPI LCMapStringA(LCID locale, DWORD flags, LPCSTR source, int sourceLength,
+                        LPSTR destination, int destinationSize)
 {
     return ::LCMapStringA(locale, flags, source, sourceLength, destination, destinationSize);
 }
 
-LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)
+LONG WINAPI RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)
 {
     return ::RegCreateKeyA(root, subKey, result);
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD dataSize)
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type,
+                             LPBYTE data, LPDWORD dataSize)
 {
     return ::RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
 }
 
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD dataSize)
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                           DWORD dataSize)
 {
     return ::RegSetValueExA(key, valueName, reserved, type, data, dataSize);
 }
 
-LONG RegCloseKey(HKEY key) { return ::RegCloseKey(key); }
+LONG WINAPI RegCloseKey(HKEY key) { return ::RegCloseKey(key); }
 
-int WSAStartup(WORD version, LPWSADATA data) { return ::WSAStartup(version, data); }
-hostent* gethostbyname(const char* name) { return ::gethostbyname(name); }
-int WSACleanup() { return ::WSACleanup(); }
+int WINAPI WSAStartup(WORD version, LPWSADATA data) { return ::WSAStartup(version, data); }
+hostent* WINAPI gethostbyname(const char* name) { return ::gethostbyname(name); }
+int WINAPI WSACleanup() { return ::WSACleanup(); }
 
 FILE* OpenTextFile(const char* path, const char* mode) { return std::fopen(path, mode); }
 FILE* CreateNewTextFile(const char* path) { return CreateNewTextFileWithCrt(path); }
@@ -204,16 +207,16 @@ char* ReadLinePiece(char* buffer, int size, FILE* file)
 bool WriteText(const char* text, FILE* file) { return std::fputs(text, file) >= 0; }
 bool AtEndOfFile(FILE* file) { return std::feof(file) != 0; }
 bool CloseTextFile(FILE* file) { return std::fclose(file) == 0; }
-BOOL FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
+BOOL WINAPI FlushFileBuffers(HANDLE file) { return ::FlushFileBuffers(file); }
 
 bool FlushTextFile(FILE* file)
 {
     return std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
-DWORD GetTempPathA(DWORD size, LPSTR buffer) { return ::GetTempPathA(size, buffer); }
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) { return ::GetTempPathA(size, buffer); }
 
-BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information)
+BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information)
 {
     return ::GetFileAttributesExA(path, level, information);
 }
@@ -223,11 +226,11 @@ bool AppendToFile(const char* path, const char* text, DWORD length)
     return AppendToFileWithWin32(path, text, length);
 }
 
-void GetLocalTime(LPSYSTEMTIME time) { ::GetLocalTime(time); }
-DWORD GetTickCount() { return ::GetTickCount(); }
+void WINAPI GetLocalTime(LPSYSTEMTIME time) { ::GetLocalTime(time); }
+DWORD WINAPI GetTickCount() { return ::GetTickCount(); }
 
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
-                     DWORD size, va_list* arguments)
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                            LPSTR buffer, DWORD size, va_list* arguments)
 {
     return ::FormatMessageA(flags, source, messageId, languageId, buffer, size, arguments);
 }

@@ -253,7 +253,7 @@ using fault::Fails;
 using fault::Op;
 using fault::TheState;
 
-DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
+DWORD WINAPI GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
 {
     if (Fails(Op::GetModuleFileNameA)) return 0;
     const std::string& path = TheState().modulePath;
@@ -271,25 +271,26 @@ DWORD GetModuleFileNameA(HMODULE module, LPSTR buffer, DWORD size)
     return length;
 }
 
-BOOL SetCurrentDirectoryA(LPCSTR path)
+BOOL WINAPI SetCurrentDirectoryA(LPCSTR path)
 {
     return Fails(Op::SetCurrentDirectoryA) ? FALSE : ::SetCurrentDirectoryA(path);
 }
 
-DWORD GetLastError() { return ::GetLastError(); }
-void SetLastError(DWORD error) { ::SetLastError(error); }
+DWORD WINAPI GetLastError() { return ::GetLastError(); }
+void WINAPI SetLastError(DWORD error) { ::SetLastError(error); }
 
-void Sleep(DWORD milliseconds)
+void WINAPI Sleep(DWORD milliseconds)
 {
     ++TheState().sleeps;
     TheState().slept += milliseconds;
 }
 
-BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
-                    LPSECURITY_ATTRIBUTES processAttributes, LPSECURITY_ATTRIBUTES threadAttributes,
-                    BOOL inheritHandles, DWORD creationFlags, LPVOID environment,
-                    LPCSTR currentDirectory, LPSTARTUPINFOA startupInfo,
-                    LPPROCESS_INFORMATION processInformation)
+BOOL WINAPI CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
+                           LPSECURITY_ATTRIBUTES processAttributes,
+                           LPSECURITY_ATTRIBUTES threadAttributes, BOOL inheritHandles,
+                           DWORD creationFlags, LPVOID environment, LPCSTR currentDirectory,
+                           LPSTARTUPINFOA startupInfo,
+                           LPPROCESS_INFORMATION processInformation)
 {
     if (Fails(Op::CreateProcessA)) return FALSE;
     if (!TheState().recordStarts) {
@@ -307,7 +308,7 @@ BOOL CreateProcessA(LPCSTR applicationName, LPSTR commandLine,
     return TRUE;
 }
 
-DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
+DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
     if (Fails(Op::WaitForSingleObject)) return WAIT_FAILED;
     if (fault::IsStandIn(handle)) {
@@ -319,14 +320,14 @@ DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
     return ::WaitForSingleObject(handle, milliseconds);
 }
 
-BOOL GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
+BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exitCode)
 {
     if (process != fault::STAND_IN_PROCESS) return ::GetExitCodeProcess(process, exitCode);
     *exitCode = 0;
     return TRUE;
 }
 
-BOOL CloseHandle(HANDLE handle)
+BOOL WINAPI CloseHandle(HANDLE handle)
 {
     // A close that reports failure has let go of the handle all the same, as a real one does;
     // a test that kept it open would see files held that no real run holds.
@@ -342,7 +343,7 @@ BOOL CloseHandle(HANDLE handle)
 }
 
 void ExitProcess(UINT exitCode) { throw fault::ProcessExit{exitCode}; }
-DWORD GetCurrentProcessId() { return ::GetCurrentProcessId(); }
+DWORD WINAPI GetCurrentProcessId() { return ::GetCurrentProcessId(); }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
 {
@@ -352,34 +353,34 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT style)
     return IDOK;
 }
 
-HANDLE FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData)
+HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA findData)
 {
     return Fails(Op::FindFirstFileA) ? INVALID_HANDLE_VALUE : ::FindFirstFileA(pattern, findData);
 }
 
-BOOL FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData)
+BOOL WINAPI FindNextFileA(HANDLE find, LPWIN32_FIND_DATAA findData)
 {
     return Fails(Op::FindNextFileA) ? FALSE : ::FindNextFileA(find, findData);
 }
 
-BOOL FindClose(HANDLE find) { return ::FindClose(find); }
+BOOL WINAPI FindClose(HANDLE find) { return ::FindClose(find); }
 
-DWORD GetFileAttributesA(LPCSTR path)
+DWORD WINAPI GetFileAttributesA(LPCSTR path)
 {
     return Fails(Op::GetFileAttributesA) ? INVALID_FILE_ATTRIBUTES : ::GetFileAttributesA(path);
 }
 
-BOOL SetFileAttributesA(LPCSTR path, DWORD attributes)
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes)
 {
     return Fails(Op::SetFileAttributesA) ? FALSE : ::SetFileAttributesA(path, attributes);
 }
 
-BOOL CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES securityAttributes)
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES securityAttributes)
 {
     return Fails(Op::CreateDirectoryA) ? FALSE : ::CreateDirectoryA(path, securityAttributes);
 }
 
-BOOL RemoveDirectoryA(LPCSTR path)
+BOOL WINAPI RemoveDirectoryA(LPCSTR path)
 {
     if (Fails(Op::RemoveDirectoryA)) return FALSE;
     // Windows refuses to remove a read-only directory; Wine run as root removes it.
@@ -391,21 +392,25 @@ BOOL RemoveDirectoryA(LPCSTR path)
     return ::RemoveDirectoryA(path);
 }
 
-BOOL MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags)
+BOOL WINAPI MoveFileExA(LPCSTR existing, LPCSTR target, DWORD flags)
 {
     TheState().moveFlags.push_back(flags);
     return Fails(Op::MoveFileExA) ? FALSE : ::MoveFileExA(existing, target, flags);
 }
 
-BOOL CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists)
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR target, BOOL failIfExists)
 {
     return Fails(Op::CopyFileA) ? FALSE : ::CopyFileA(existing, target, failIfExists);
 }
 
-BOOL DeleteFileA(LPCSTR path) { return Fails(Op::DeleteFileA) ? FALSE : ::DeleteFileA(path); }
+BOOL WINAPI DeleteFileA(LPCSTR path)
+{
+    return Fails(Op::DeleteFileA) ? FALSE : ::DeleteFileA(path);
+}
 
-HANDLE CreateFileA(LPCSTR path, DWORD access, DWORD shareMode, LPSECURITY_ATTRIBUTES security,
-                   DWORD disposition, DWORD flags, HANDLE templateFile)
+HANDLE WINAPI CreateFileA(LPCSTR path, DWORD access, DWORD shareMode,
+                          LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                          HANDLE templateFile)
 {
     if (Fails(Op::CreateFileA)) return INVALID_HANDLE_VALUE;
     return ::CreateFileA(path, access, shareMode, security, disposition, flags, templateFile);
@@ -416,7 +421,7 @@ BOOL GetFileIndex(HANDLE file, ULONGLONG* index)
     return Fails(Op::GetFileIndex) ? FALSE : GetFileIndexFromNtdll(file, index);
 }
 
-HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
+HANDLE WINAPI CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
 {
     fault::State& s = TheState();
     if (flags & TH32CS_SNAPMODULE) s.moduleSnapshotIds.push_back(processId);
@@ -425,19 +430,19 @@ HANDLE CreateToolhelp32Snapshot(DWORD flags, DWORD processId)
     return ::CreateToolhelp32Snapshot(flags, processId);
 }
 
-BOOL Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry)
+BOOL WINAPI Process32First(HANDLE snapshot, LPPROCESSENTRY32 entry)
 {
     if (Fails(Op::Process32First)) return FALSE;
     return fault::ReportParent(::Process32First(snapshot, entry), entry);
 }
 
-BOOL Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
+BOOL WINAPI Process32Next(HANDLE snapshot, LPPROCESSENTRY32 entry)
 {
     if (Fails(Op::Process32Next)) return FALSE;
     return fault::ReportParent(::Process32Next(snapshot, entry), entry);
 }
 
-BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
+BOOL WINAPI Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
 {
     if (Fails(Op::Module32First)) return FALSE;
     if (snapshot != fault::STAND_IN_SNAPSHOT) return ::Module32First(snapshot, entry);
@@ -449,7 +454,7 @@ BOOL Module32First(HANDLE snapshot, LPMODULEENTRY32 entry)
     return TRUE;
 }
 
-HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId)
+HANDLE WINAPI OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId)
 {
     TheState().openedProcesses.emplace_back(processId, access);
     if (Fails(Op::OpenProcess)) return nullptr;
@@ -457,7 +462,7 @@ HANDLE OpenProcess(DWORD access, BOOL inheritHandle, DWORD processId)
     return ::OpenProcess(access, inheritHandle, processId);
 }
 
-BOOL QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR path, PDWORD size)
+BOOL WINAPI QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR path, PDWORD size)
 {
     if (Fails(Op::QueryFullProcessImageNameW)) return FALSE;
     if (process != fault::STAND_IN_PARENT) {
@@ -474,7 +479,7 @@ BOOL QueryFullProcessImageNameW(HANDLE process, DWORD flags, LPWSTR path, PDWORD
     return TRUE;
 }
 
-DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
 {
     if (Fails(Op::GetModuleFileNameW)) return 0;
     const fault::WideState& w = fault::TheWideState();
@@ -493,7 +498,7 @@ DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size)
     return length;
 }
 
-BOOL Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry)
+BOOL WINAPI Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry)
 {
     if (Fails(Op::Module32FirstW)) return FALSE;
     if (snapshot != fault::STAND_IN_SNAPSHOT) return ::Module32FirstW(snapshot, entry);
@@ -505,7 +510,7 @@ BOOL Module32FirstW(HANDLE snapshot, LPMODULEENTRY32W entry)
     return TRUE;
 }
 
-DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size)
+DWORD WINAPI GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size)
 {
     if (Fails(Op::GetShortPathNameW)) return 0;
     if (!fault::TheWideState().shortNamesOff) return ::GetShortPathNameW(longPath, shortPath, size);
@@ -517,61 +522,62 @@ DWORD GetShortPathNameW(LPCWSTR longPath, LPWSTR shortPath, DWORD size)
     return length;
 }
 
-int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength, LPSTR narrow,
-                        int narrowSize, LPCSTR defaultCharacter, LPBOOL usedDefaultCharacter)
+int WINAPI WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideLength,
+                               LPSTR narrow, int narrowSize, LPCSTR defaultCharacter,
+                               LPBOOL usedDefaultCharacter)
 {
     if (Fails(Op::WideCharToMultiByte)) return 0;
     return ::WideCharToMultiByte(codePage, flags, wide, wideLength, narrow, narrowSize,
                                  defaultCharacter, usedDefaultCharacter);
 }
 
-HANDLE CreateMutexA(LPSECURITY_ATTRIBUTES securityAttributes, BOOL initialOwner, LPCSTR name)
+HANDLE WINAPI CreateMutexA(LPSECURITY_ATTRIBUTES securityAttributes, BOOL initialOwner, LPCSTR name)
 {
     if (Fails(Op::CreateMutexA)) return nullptr;
     return ::CreateMutexA(securityAttributes, initialOwner, name);
 }
 
-BOOL ReleaseMutex(HANDLE mutex)
+BOOL WINAPI ReleaseMutex(HANDLE mutex)
 {
     return Fails(Op::ReleaseMutex) ? FALSE : ::ReleaseMutex(mutex);
 }
 
-int LCMapStringA(LCID locale, DWORD flags, LPCSTR source, int sourceLength, LPSTR destination,
-                 int destinationSize)
+int WINAPI LCMapStringA(LCID locale, DWORD flags, LPCSTR source, int sourceLength,
+                        LPSTR destination, int destinationSize)
 {
     if (Fails(Op::LCMapStringA)) return 0;
     return ::LCMapStringA(locale, flags, source, sourceLength, destination, destinationSize);
 }
 
-LONG RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)
+LONG WINAPI RegCreateKeyA(HKEY root, LPCSTR subKey, PHKEY result)
 {
     if (Fails(Op::RegCreateKeyA)) return static_cast<LONG>(::GetLastError());
     return ::RegCreateKeyA(root, subKey, result);
 }
 
-LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data,
-                      LPDWORD dataSize)
+LONG WINAPI RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type,
+                             LPBYTE data, LPDWORD dataSize)
 {
     if (Fails(Op::RegQueryValueExA)) return static_cast<LONG>(::GetLastError());
     return ::RegQueryValueExA(key, valueName, reserved, type, data, dataSize);
 }
 
-LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
-                    DWORD dataSize)
+LONG WINAPI RegSetValueExA(HKEY key, LPCSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
+                           DWORD dataSize)
 {
     if (Fails(Op::RegSetValueExA)) return static_cast<LONG>(::GetLastError());
     return ::RegSetValueExA(key, valueName, reserved, type, data, dataSize);
 }
 
-LONG RegCloseKey(HKEY key) { return ::RegCloseKey(key); }
+LONG WINAPI RegCloseKey(HKEY key) { return ::RegCloseKey(key); }
 
-int WSAStartup(WORD version, LPWSADATA data)
+int WINAPI WSAStartup(WORD version, LPWSADATA data)
 {
     if (Fails(Op::WSAStartup)) return static_cast<int>(::GetLastError());
     return ::WSAStartup(version, data);
 }
 
-hostent* gethostbyname(const char* name)
+hostent* WINAPI gethostbyname(const char* name)
 {
     fault::State& s = TheState();
     s.lookedUp.push_back(name);
@@ -585,7 +591,7 @@ hostent* gethostbyname(const char* name)
     return &answer;
 }
 
-int WSACleanup() { return ::WSACleanup(); }
+int WINAPI WSACleanup() { return ::WSACleanup(); }
 
 FILE* OpenTextFile(const char* path, const char* mode)
 {
@@ -616,7 +622,7 @@ bool CloseTextFile(FILE* file)
     return Fails(Op::CloseTextFile) ? false : closed;
 }
 
-BOOL FlushFileBuffers(HANDLE file)
+BOOL WINAPI FlushFileBuffers(HANDLE file)
 {
     return Fails(Op::FlushFileBuffers) ? FALSE : ::FlushFileBuffers(file);
 }
@@ -626,9 +632,9 @@ bool FlushTextFile(FILE* file)
     return Fails(Op::FlushTextFile) ? false : std::fflush(file) == 0 && _commit(_fileno(file)) == 0;
 }
 
-DWORD GetTempPathA(DWORD size, LPSTR buffer) { return ::GetTempPathA(size, buffer); }
+DWORD WINAPI GetTempPathA(DWORD size, LPSTR buffer) { return ::GetTempPathA(size, buffer); }
 
-BOOL GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information)
+BOOL WINAPI GetFileAttributesExA(LPCSTR path, GET_FILEEX_INFO_LEVELS level, LPVOID information)
 {
     if (Fails(Op::GetFileAttributesExA)) return FALSE;
     return ::GetFileAttributesExA(path, level, information);
@@ -639,11 +645,11 @@ bool AppendToFile(const char* path, const char* text, DWORD length)
     return !Fails(Op::AppendToFile) && AppendToFileWithWin32(path, text, length);
 }
 
-void GetLocalTime(LPSYSTEMTIME time) { ::GetLocalTime(time); }
-DWORD GetTickCount() { return ::GetTickCount(); }
+void WINAPI GetLocalTime(LPSYSTEMTIME time) { ::GetLocalTime(time); }
+DWORD WINAPI GetTickCount() { return ::GetTickCount(); }
 
-DWORD FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPSTR buffer,
-                     DWORD size, va_list* arguments)
+DWORD WINAPI FormatMessageA(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId,
+                            LPSTR buffer, DWORD size, va_list* arguments)
 {
     return ::FormatMessageA(flags, source, messageId, languageId, buffer, size, arguments);
 }
