@@ -14,8 +14,17 @@ inline bool AppendToFileWithWin32(const char* path, const char* text, DWORD leng
                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                 OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
+    // Windows writes each record at the end in one piece. Wine finds the end and then writes, and
+    // two processes appending at once then write over each other's record: a lock of one byte
+    // far past any data makes them take turns there. Where it cannot be had (Windows may refuse
+    // it on a handle that may only append), the record is written all the same.
+    OVERLAPPED turn = {};
+    turn.Offset = 0xFFFFFFFE;
+    turn.OffsetHigh = 0x7FFFFFFF;
+    const BOOL locked = ::LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &turn);
     DWORD written = 0;
     const BOOL wrote = ::WriteFile(file, text, length, &written, nullptr);
+    if (locked) ::UnlockFileEx(file, 0, 1, 0, &turn);
     ::CloseHandle(file);
     return wrote && written == length;
 }

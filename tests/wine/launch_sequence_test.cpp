@@ -209,6 +209,22 @@ TEST_F(LaunchSequence, TakesALockLeftAbandonedAndLetsGoOfItBeforeTheMessage)
     ::CloseHandle(lock);
 }
 
+// Starts made together write one account: each record lands after the others, never over one,
+// whoever else appends at the same moment.
+TEST_F(LaunchSequence, AccountRecordsAppendedAtOnceAllLand)
+{
+    const std::string path = scratch.Path() + "VTConsole.log";
+    const std::string record = std::string(96, 'x') + "\r\n";
+    const auto append = [&] {
+        for (int i = 0; i < 1500; ++i) platform::AppendToFile(path.c_str(), record.c_str(), 98);
+    };
+    std::thread other(append);
+    append();
+    other.join();
+
+    EXPECT_EQ(ReadFile(path).size(), 3000u * record.size());
+}
+
 TEST_F(LaunchSequence, InstallOptionNeverChangesDirectoryAndEndsWithZero)
 {
     EXPECT_EQ(RunLaunchSequence("/quiet --install=yes"), 0);
