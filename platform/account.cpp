@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/text.h"
 
@@ -26,9 +27,18 @@ bool IsAbsolutePath(const char* path)
            (path[0] == '\\' && path[1] == '\\');
 }
 
+// A start that adds hosts entries runs with an administrator's rights, and whoever sets the
+// user's variables may have fewer: a path the value names must end in ".log", so that the account
+// is never appended to a script, nor a program moved aside as an account grown too large.
+bool NamesALog(const char* path)
+{
+    const std::size_t length = std::strlen(path);
+    return length >= 4 && EqualsIgnoringAsciiCase(path + length - 4, ".log");
+}
+
 bool ChooseAccountFile(const char* value, char* path)
 {
-    if (IsAbsolutePath(value)) return JoinText(path, MAX_PATH, value, "");
+    if (IsAbsolutePath(value)) return NamesALog(value) && JoinText(path, MAX_PATH, value, "");
     char temporary[MAX_PATH];
     const DWORD length = platform::GetTempPathA(MAX_PATH, temporary);
     return length != 0 && length < MAX_PATH &&

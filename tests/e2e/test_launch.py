@@ -38,8 +38,9 @@ class LaunchSequence(WineTestCase):
         app = make_installation(self.root, client=False)
         temporary = self.prefix.drive_c / 'users'
         # Any value but a path means the temporary folder; an account that cannot be written
-        # (a folder of that name) changes nothing.
-        for value in ('', windows_path(app), '1'):
+        # (a folder of that name) changes nothing, nor does a path whose name ends otherwise
+        # than in .log (a script that would run what the account says).
+        for value in ('', windows_path(app), windows_path(app / 'setup.cmd'), '1'):
             with self.subTest(account=value):
                 for old in temporary.rglob('VTConsole.log*'):
                     old.unlink()
@@ -49,6 +50,7 @@ class LaunchSequence(WineTestCase):
                                  [CLIENT_COMMAND_LINE])
                 accounts = list(temporary.rglob('VTConsole.log'))
                 self.assertEqual(len(accounts), value == '1')
+                self.assertFalse((app / 'setup.cmd').exists())
         [account] = accounts
         *_, (_, cause), (_, last) = read_account(account)
         self.assertRegex(cause,
