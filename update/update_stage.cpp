@@ -87,8 +87,7 @@ bool DeleteStagedLauncher()
 }
 
 // The steps of the replacement, each as the account names the call that failed in it, and on
-// which files. The account's texts of stage 2 spell the names of update_stage.h out: a launcher
-// that fills the last bytes of its size has none for the arguments.
+// which files (the names of update_stage.h).
 enum class ReplaceStep { Clear, Copy, InUseTest, Rename };
 constexpr char REPLACE_STEP_CALLS[][44] = {
     "DeleteFileA VTConsole.tmp",
@@ -124,7 +123,7 @@ void ReplaceLauncher()
             if (!platform::CopyFileA(UPDATER_FILE, STAGED_LAUNCHER, TRUE)) return false;
             FlushToDisk(STAGED_LAUNCHER);
             written = true;
-            Report("VTC_upd.exe copied to VTConsole.tmp beside VTConsole.exe");
+            Report("%s copied to %s beside %s", UPDATER_FILE, STAGED_LAUNCHER, LAUNCHER_FILE);
         }
         step = ReplaceStep::InUseTest;
         if (LauncherInUse()) return false;
@@ -136,12 +135,12 @@ void ReplaceLauncher()
         ReportNotReplaced(step, attempts, AccountClock() - asked);
         // Once, without a wait: what cannot be removed now, the next start's stage 3 removes.
         if (!DeleteStagedLauncher()) {
-            ReportFailure("left for the next start: DeleteFileA VTConsole.tmp");
+            ReportFailure("left for the next start: DeleteFileA %s", STAGED_LAUNCHER);
         }
         return;
     }
-    Report("VTConsole.tmp renamed over VTConsole.exe at attempt %d after %lu ms", attempts,
-           AccountClock() - asked);
+    Report("%s renamed over %s at attempt %d after %lu ms", STAGED_LAUNCHER, LAUNCHER_FILE,
+           attempts, AccountClock() - asked);
     // The updater copy stays: it is running, and the new launcher removes it.
     StartSuccessorAndExit(LAUNCHER_COMMAND);
 }
