@@ -51,15 +51,12 @@ TEST_F(LaunchSequence, RunsTheStepsOfANormalStartInOrderAndStartsTheClientDetach
     // The installation's lock is let go while the names are looked up, and before the client
     // starts.
     const std::vector<Op> lastCalls = {
-        Op::FindFirstFileA,      Op::RegCreateKeyA,      Op::GetFileAttributesA,
-        Op::CopyFileA,           Op::OpenTextFile,       Op::CloseTextFile,
-        Op::ReleaseMutex,        Op::CloseHandle,        Op::WSAStartup,
-        Op::gethostbyname,       Op::gethostbyname,      Op::CreateMutexA,
-        Op::WaitForSingleObject, Op::GetFileAttributesA, Op::OpenTextFile,
-        Op::ReadLinePiece,       Op::ReadLinePiece,      Op::CloseTextFile,
-        Op::GetFileAttributesA,  Op::CopyFileA,          Op::RegCreateKeyA,
-        Op::ReleaseMutex,        Op::CloseHandle,        Op::CreateProcessA,
-        Op::CloseHandle,         Op::CloseHandle};
+        Op::FindFirstFileA, Op::RegCreateKeyA, Op::GetFileAttributesA, Op::CopyFileA,
+        Op::OpenTextFile, Op::CloseTextFile, Op::ReleaseMutex, Op::CloseHandle, Op::WSAStartup,
+        Op::gethostbyname, Op::gethostbyname, Op::CreateMutexA, Op::WaitForSingleObject,
+        Op::GetFileAttributesA, Op::OpenTextFile, Op::ReadLinePiece, Op::ReadLinePiece,
+        Op::CloseTextFile, Op::GetFileAttributesA, Op::CopyFileA, Op::RegCreateKeyA,
+        Op::ReleaseMutex, Op::CloseHandle, Op::CreateProcessA, Op::CloseHandle, Op::CloseHandle};
     const std::vector<Op>& calls = fault::CallOrder();
     ASSERT_GE(calls.size(), lastCalls.size());
     EXPECT_EQ(std::vector<Op>(calls.end() - lastCalls.size(), calls.end()), lastCalls);
